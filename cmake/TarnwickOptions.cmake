@@ -1,0 +1,14 @@
+# Compiler settings shared by every target of the project.
+
+function(tarnwick_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wsign-conversion -Wnon-virtual-dtor -Wold-style-cast)
+  if(TARNWICK_WARNINGS_AS_ERRORS)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+if(TARNWICK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
