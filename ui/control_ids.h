@@ -1,0 +1,46 @@
+#pragma once
+// The identifiers of the main dialog's controls and menu commands. Tests, the
+// in-memory panel and the Qt dialog address every control by these numbers.
+
+namespace tarnwick::control {
+
+inline constexpr int kSeed = 1000;        // edit, free text
+inline constexpr int kStop = 1001;        // push button "Stop"
+inline constexpr int kRandomCanon = 1002; // push button "Random Canon"
+inline constexpr int kScale = 1003;       // combo box, the 19 scales
+
+// Per voice k = 0, 1, 2: add k.
+inline constexpr int kInstrument = 1004; // combo box, the 128 instruments
+inline constexpr int kLowOctave = 1007;  // edit, digits only
+inline constexpr int kHighOctave = 1010; // edit, digits only
+inline constexpr int kVolume = 1013;     // edit, digits only
+inline constexpr int kHold = 1028;       // check box, column H
+inline constexpr int kModulation = 1031; // check box, column M
+inline constexpr int kPortamento = 1034; // check box, column P
+inline constexpr int kVoiceOffset = 1037; // edit, signed
+
+// Per drum slot s = 0..7: add s.
+inline constexpr int kDrumSlot = 1018; // combo box, the 62 drums
+
+inline constexpr int kBeat = 1026;          // edit, digits only
+inline constexpr int kStepMs = 1027;        // edit, digits only ("ms per")
+inline constexpr int kRandomAll = 1040;     // push button "Random All"
+inline constexpr int kDrumVolume = 1041;    // edit, digits only
+inline constexpr int kTranspose = 1042;     // edit, signed ("transpose all")
+inline constexpr int kPlay = 1043;          // push button "Play"
+inline constexpr int kRepeat = 1044;        // edit, digits only
+inline constexpr int kHarmonyOffset = 1045; // edit, signed
+
+} // namespace tarnwick::control
+
+namespace tarnwick::command {
+
+inline constexpr int kOk = 1;     // Enter: ignored by the main dialog
+inline constexpr int kCancel = 2; // Esc and the close box: end the dialog
+inline constexpr int kSave = 32772;
+inline constexpr int kOpen = 32774;
+inline constexpr int kExit = 32775;
+inline constexpr int kSaveMidi = 32776;
+inline constexpr int kAbout = 32777;
+
+} // namespace tarnwick::command
