@@ -1,13 +1,14 @@
 """Prints what mido reads from a MIDI file, one line per item:
 
     header TYPE TICKS_PER_BEAT TRACKS
-    tempo MICROSECONDS
+    tempo MICROSECONDS_PER_QUARTER
+    meter NUMERATOR DENOMINATOR CLOCKS_PER_CLICK 32NDS_PER_QUARTER
     program CHANNEL PROGRAM
     control CHANNEL CONTROL VALUE
     note TIME_IN_TICKS STATUS NOTE VELOCITY     (note_on and note_off)
     end TIME_IN_TICKS
 
-Used by the tests to check our files with a MIDI parser of its own.
+The tests compare this with what they expect from the event list.
 """
 import sys
 
@@ -22,6 +23,9 @@ def main(path):
         ticks += message.time
         if message.type == "set_tempo":
             print("tempo", message.tempo)
+        elif message.type == "time_signature":
+            print("meter", message.numerator, message.denominator, message.clocks_per_click,
+                  message.notated_32nd_notes_per_beat)
         elif message.type == "program_change":
             print("program", message.channel, message.program)
         elif message.type == "control_change":
@@ -31,6 +35,8 @@ def main(path):
             print("note", ticks, status, message.note, message.velocity)
         elif message.type == "end_of_track":
             print("end", ticks)
+        else:
+            print("unexpected", message)
 
 
 if __name__ == "__main__":
