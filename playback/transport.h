@@ -18,8 +18,8 @@ void fillDrumNotes(const SongSettings& settings, Score& score);
 // notes, sends each voice channel its set-up (All Sound Off, program,
 // modulation wheel, portamento), resets the player's counters so the first
 // tick plays step 0 with a drum hit, and starts the timer with the step length.
-void startPlayback(const SongSettings& settings, Score& score, PlayState& state,
-                   MidiOutput& output, StepTimer& timer);
+void startPlayback(const SongSettings& settings, Score& score, PlayState& state, MidiOutput& output,
+                   StepTimer& timer);
 
 // Stops the timer and sends All Sound Off to the three voice channels. Drum
 // notes are left to ring; the player's counters stay as they are.

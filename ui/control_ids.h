@@ -10,13 +10,13 @@ inline constexpr int kRandomCanon = 1002; // push button "Random Canon"
 inline constexpr int kScale = 1003;       // combo box, the 19 scales
 
 // Per voice k = 0, 1, 2: add k.
-inline constexpr int kInstrument = 1004; // combo box, the 128 instruments
-inline constexpr int kLowOctave = 1007;  // edit, digits only
-inline constexpr int kHighOctave = 1010; // edit, digits only
-inline constexpr int kVolume = 1013;     // edit, digits only
-inline constexpr int kHold = 1028;       // check box, column H
-inline constexpr int kModulation = 1031; // check box, column M
-inline constexpr int kPortamento = 1034; // check box, column P
+inline constexpr int kInstrument = 1004;  // combo box, the 128 instruments
+inline constexpr int kLowOctave = 1007;   // edit, digits only
+inline constexpr int kHighOctave = 1010;  // edit, digits only
+inline constexpr int kVolume = 1013;      // edit, digits only
+inline constexpr int kHold = 1028;        // check box, column H
+inline constexpr int kModulation = 1031;  // check box, column M
+inline constexpr int kPortamento = 1034;  // check box, column P
 inline constexpr int kVoiceOffset = 1037; // edit, signed
 
 // Per drum slot s = 0..7: add s.
