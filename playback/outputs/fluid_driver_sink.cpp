@@ -1,8 +1,6 @@
 #include "playback/outputs/fluid_driver_sink.h"
 
 #include <algorithm>
-#include <alsa/asoundlib.h>
-#include <cstdarg>
 #include <string>
 
 #include <fluidsynth.h>
@@ -54,20 +52,6 @@ class FluidDriverSink final : public AudioSink {
     double sampleRate_;
 };
 
-// The ALSA library prints its own complaints ("cannot find card '0'") on
-// standard error; while a driver opens they are dropped, since the status line
-// says what came of it.
-void ignoreAlsaError(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/,
-                     const char* /*fmt*/, ...) {}
-
-class QuietAlsa {
-  public:
-    QuietAlsa() { snd_lib_error_set_handler(&ignoreAlsaError); }
-    ~QuietAlsa() { snd_lib_error_set_handler(nullptr); }
-    QuietAlsa(const QuietAlsa&) = delete;
-    QuietAlsa& operator=(const QuietAlsa&) = delete;
-};
-
 } // namespace
 
 std::unique_ptr<AudioSink> openFluidDriverSink(std::string_view driver, double sampleRate,
@@ -89,7 +73,6 @@ std::unique_ptr<AudioSink> openFluidDriverSink(std::string_view driver, double s
     fluid_settings_setstr(settings, "audio.jack.id", "Tarnwick");
     fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
     auto sink = std::make_unique<FluidDriverSink>(settings, callback, sampleRate);
-    const QuietAlsa quiet;
     if (!sink->start()) {
         return nullptr;
     }
