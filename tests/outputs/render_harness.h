@@ -19,6 +19,15 @@ namespace tarnwick::testing {
 
 inline constexpr double kRate = 44100.0;
 
+// The scheduler seen as the MIDI output that the transport and the step
+// player send to (the built-in output does the same).
+struct SchedulerOutput : MidiOutput {
+    explicit SchedulerOutput(MessageScheduler& scheduler) : scheduler_(scheduler) {}
+    void send(std::uint32_t message) override { scheduler_.send(message); }
+    void setMessageTime(SteadyClock::time_point time) override { scheduler_.setMessageTime(time); }
+    MessageScheduler& scheduler_;
+};
+
 struct RenderHarness {
     explicit RenderHarness(SchedulerConfig schedulerConfig = {}, bool effects = false)
         : scheduler(schedulerConfig), renderer(SynthConfig{kRate, 0.4, effects}, scheduler) {}
@@ -53,6 +62,7 @@ struct RenderHarness {
     SteadyClock::time_point epoch = SteadyClock::time_point(std::chrono::seconds(1000));
     MessageScheduler scheduler;
     SynthRenderer renderer;
+    SchedulerOutput output{scheduler};
     std::vector<float> audio;
 };
 
