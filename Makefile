@@ -1,4 +1,5 @@
-# The two commands of the README. Both install what they need first.
+# The two commands of the README. Both install what they need first. `make test`
+# also builds the libFuzzer targets with clang and runs each for 20 seconds.
 
 .PHONY: run test deps bench format clean
 
@@ -14,6 +15,11 @@ test: deps
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+	@if command -v clang++ >/dev/null 2>&1; then \
+	  cmake --preset fuzz && cmake --build --preset fuzz && scripts/run-fuzzers build/fuzz 20; \
+	else \
+	  echo "clang++ not found: the fuzz targets are not run"; \
+	fi
 
 bench: deps
 	cmake --preset release

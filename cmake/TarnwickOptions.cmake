@@ -12,3 +12,14 @@ if(TARNWICK_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Fuzzing: every target gets libFuzzer's coverage hooks and the sanitizers;
+# the fuzz targets themselves link libFuzzer's driver (fuzz/CMakeLists.txt).
+if(TARNWICK_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "The fuzz targets need clang (use the fuzz preset)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,31 @@
+#include "app/session_setup.h"
+
+#include "composition/canon_generator.h"
+#include "composition/score.h"
+#include "composition/song_settings.h"
+#include "playback/transport.h"
+#include "ui/controls_exchange.h"
+#include "ui/memory_panel.h"
+
+namespace tarnwick {
+
+FileResult prepareSession(RandomGenerator& random, const SettingsLoader& load,
+                          SongSettings& settings, Score& score) {
+    settings = SongSettings{};
+    score = Score{};
+    applyStartValues(settings, random);
+    if (load) {
+        FileResult loaded = load(settings);
+        if (!loaded.ok()) {
+            return loaded;
+        }
+    }
+    MemoryPanel panel;
+    writeControls(settings, panel);
+    readControls(panel, settings);
+    generateScore(settings, score);
+    fillDrumNotes(settings, score);
+    return FileResult::success({});
+}
+
+} // namespace tarnwick

@@ -1,0 +1,99 @@
+#include "files/midi_events.h"
+
+#include <algorithm>
+
+#include "composition/random.h"
+#include "composition/score.h"
+#include "composition/song_settings.h"
+#include "playback/midi_output.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kVelocitySpread = 32; // a random 0..31 is added to every velocity
+constexpr int kDrumCycle = 8;       // drum hits per cycle
+constexpr int kFixedDrumHits = 2;   // the first two hits of a cycle play slots 0 and 1
+constexpr std::uint8_t kNoteOff = 0x80;
+constexpr std::uint8_t kNoteOn = 0x90;
+constexpr std::uint8_t kDrumChannel = 9;
+
+std::uint8_t drawVelocity(std::int32_t volume, RandomGenerator& random) {
+    const std::int64_t velocity = std::int64_t{volume} + randBelow(random, kVelocitySpread);
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(velocity, 0, 127));
+}
+
+// One melodic line: its channel and the note it ends next.
+struct LineWriter {
+    std::uint8_t channel;
+    std::uint8_t rememberedNote = 0;
+
+    void play(std::vector<MidiEvent>& events, std::int64_t timeMs, NoteByte note, std::int32_t hold,
+              std::int32_t volume, RandomGenerator& random) {
+        const std::uint8_t velocity = drawVelocity(volume, random);
+        if (!isPlayableNote(note)) {
+            return;
+        }
+        if (hold == 0) {
+            events.push_back(
+                {timeMs, packShortMessage(static_cast<std::uint8_t>(kNoteOff | channel),
+                                          rememberedNote, 0)});
+            rememberedNote = note;
+        }
+        events.push_back({timeMs, packShortMessage(static_cast<std::uint8_t>(kNoteOn | channel),
+                                                   note, velocity)});
+    }
+};
+
+} // namespace
+
+std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score& score,
+                                       RandomGenerator& random) {
+    std::vector<MidiEvent> events;
+    events.reserve(kMaxMidiEvents);
+
+    LineWriter voice1{0};
+    LineWriter voice2{1};
+    LineWriter harmony{1};
+    LineWriter voice3{2};
+    int drumSlotCounter = 0;
+    const std::int32_t beatLength = std::max(settings.beatLength, 1);
+
+    for (int step = 0; step < kStepCount; ++step) {
+        const std::int64_t timeMs = std::int64_t{step} * settings.stepMs;
+        const auto entry = static_cast<std::size_t>(step);
+
+        voice1.play(events, timeMs, score.voice1Notes[entry], settings.hold[0], settings.volume[0],
+                    random);
+        if (step % 2 == 0) {
+            voice2.play(events, timeMs, score.voice2Notes[entry / 2], settings.hold[1],
+                        settings.volume[1], random);
+            if (settings.harmonyOffset != 0) {
+                harmony.play(events, timeMs, score.harmonyNotes[entry / 2], settings.hold[1],
+                             settings.volume[1], random);
+            }
+        }
+        if (step % 4 == 0) {
+            voice3.play(events, timeMs, score.voice3Notes[entry / 4], settings.hold[2],
+                        settings.volume[2], random);
+        }
+        if (step % beatLength == 0) {
+            const std::uint8_t velocity = drawVelocity(settings.drumVolume, random);
+            if (drumSlotCounter >= kDrumCycle) {
+                drumSlotCounter = 0;
+            }
+            int slot = drumSlotCounter++;
+            if (slot >= kFixedDrumHits) {
+                slot = randBelow(random, kDrumCycle);
+            }
+            const NoteByte note = score.drumNotes[static_cast<std::size_t>(slot)];
+            if (isPlayableNote(note)) {
+                events.push_back(
+                    {timeMs, packShortMessage(kNoteOn | kDrumChannel, note, velocity)});
+            }
+        }
+    }
+    return events;
+}
+
+} // namespace tarnwick

@@ -1,0 +1,161 @@
+#include "files/midi_file.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "composition/song_settings.h"
+#include "files/atomic_file.h"
+#include "playback/midi_output.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::uint32_t kMaxTempoMicros = 0xFFFFFF; // three bytes
+constexpr std::int32_t kMaxDivision = 0x7FFF;       // top bit clear: ticks per quarter
+constexpr std::int32_t kMicrosPerMs = 1000;
+constexpr std::size_t kTrackLengthOffset = 18;
+
+void writeText(std::string_view text, std::vector<std::uint8_t>& out) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void writeBytes(std::initializer_list<std::uint8_t> bytes, std::vector<std::uint8_t>& out) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+std::uint8_t clampedProgram(std::int32_t instrument) {
+    return static_cast<std::uint8_t>(std::clamp(instrument, 0, 127));
+}
+
+// Data bytes a status takes: 1 for program change and channel pressure, else 2.
+int dataByteCount(std::uint8_t status) {
+    return (status >= 0xC0 && status <= 0xDF) ? 1 : 2;
+}
+
+bool isChannelMessage(std::uint32_t message) {
+    const std::uint8_t status = messageStatus(message);
+    return status >= 0x80 && status <= 0xEF && messageData1(message) <= 0x7F &&
+           messageData2(message) <= 0x7F && (message >> 24) == 0;
+}
+
+MidiFileBytes refuse(std::string reason) {
+    return {{}, std::move(reason)};
+}
+
+} // namespace
+
+int writeVarLen(std::uint32_t value, std::vector<std::uint8_t>& out) {
+    if (value > kMaxVarLen) {
+        return 0;
+    }
+    int groups = 1;
+    while (groups < 4 && (value >> (7 * groups)) != 0) {
+        ++groups;
+    }
+    for (int g = groups - 1; g >= 0; --g) {
+        const auto group = static_cast<std::uint8_t>((value >> (7 * g)) & 0x7F);
+        out.push_back(g == 0 ? group : static_cast<std::uint8_t>(group | 0x80));
+    }
+    return groups;
+}
+
+void writeBigEndian32(std::uint32_t value, std::vector<std::uint8_t>& out) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+MidiTiming midiTiming(std::int32_t stepMs) {
+    for (const std::int32_t stepsPerQuarter : {8, 4, 2, 1}) {
+        const std::int64_t division = std::int64_t{stepMs} * stepsPerQuarter;
+        const std::int64_t tempo = division * kMicrosPerMs;
+        if (division >= 1 && division <= kMaxDivision && tempo <= kMaxTempoMicros) {
+            return {static_cast<std::uint16_t>(division), static_cast<std::uint32_t>(tempo)};
+        }
+    }
+    return {1000, 1000 * kMicrosPerMs};
+}
+
+MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiEvent> events) {
+    std::vector<std::uint8_t> out;
+    out.reserve(64 + events.size() * 8);
+
+    const MidiTiming timing = midiTiming(settings.stepMs);
+    writeText("MThd", out);
+    writeBigEndian32(6, out);
+    writeBigEndian32(0x00010001, out); // format 1, one track
+    writeBytes({static_cast<std::uint8_t>(timing.division >> 8),
+                static_cast<std::uint8_t>(timing.division)},
+               out);
+    writeText("MTrk", out);
+    writeBigEndian32(0, out); // track length, filled in at the end
+
+    writeBytes({0x00, 0xFF, 0x51, 0x03}, out);
+    writeBytes({static_cast<std::uint8_t>(timing.tempoMicros >> 16),
+                static_cast<std::uint8_t>(timing.tempoMicros >> 8),
+                static_cast<std::uint8_t>(timing.tempoMicros)},
+               out);
+    writeBytes({0x00, 0xFF, 0x58, 0x04}, out);
+    writeBigEndian32(0x04021808, out);
+
+    for (std::size_t k = 0; k < kVoiceCount; ++k) {
+        const auto channel = static_cast<std::uint8_t>(k);
+        writeBytes({0x00, static_cast<std::uint8_t>(0xC0 | channel),
+                    clampedProgram(settings.instrument[k])},
+                   out);
+        if (settings.modulation[k] != 0) {
+            writeBytes({0x00, static_cast<std::uint8_t>(0xB0 | channel), 0x01, 0x3F}, out);
+        }
+    }
+
+    std::int64_t previousMs = 0;
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const MidiEvent& event = events[i];
+        const std::int64_t delta = event.timeMs - previousMs;
+        if (delta < 0) {
+            return refuse("event " + std::to_string(i) + " at " + std::to_string(event.timeMs) +
+                          " ms comes before the one at " + std::to_string(previousMs) + " ms");
+        }
+        if (delta > kMaxVarLen) {
+            return refuse("a gap of " + std::to_string(delta) +
+                          " ms between two events is longer than a MIDI file can hold (" +
+                          std::to_string(kMaxVarLen) + " ms); use a shorter step length");
+        }
+        if (!isChannelMessage(event.message)) {
+            return refuse("event " + std::to_string(i) + " is no channel message");
+        }
+        writeVarLen(static_cast<std::uint32_t>(delta), out);
+        const std::uint8_t status = messageStatus(event.message);
+        out.push_back(status);
+        out.push_back(messageData1(event.message));
+        if (dataByteCount(status) == 2) {
+            out.push_back(messageData2(event.message));
+        }
+        previousMs = event.timeMs;
+    }
+    writeBytes({0x00, 0xFF, 0x2F, 0x00}, out);
+
+    // An export has at most 5632 events of at most 8 bytes; only a list far
+    // beyond that could overflow the 32-bit track length.
+    if (out.size() - kTrackLengthOffset - 4 > 0xFFFFFFFFu) {
+        return refuse("the track is longer than a MIDI file can hold");
+    }
+    const auto trackLength = static_cast<std::uint32_t>(out.size() - kTrackLengthOffset - 4);
+    for (int i = 0; i < 4; ++i) {
+        out[kTrackLengthOffset + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(trackLength >> (24 - 8 * i));
+    }
+    return {std::move(out), {}};
+}
+
+FileResult writeMidiFile(const std::string& path, const SongSettings& settings,
+                         std::span<const MidiEvent> events) {
+    const MidiFileBytes file = encodeMidiFile(settings, events);
+    if (!file.ok()) {
+        return FileResult::failure(path, file.error);
+    }
+    return writeFileAtomically(path, file.bytes);
+}
+
+} // namespace tarnwick
