@@ -15,10 +15,11 @@
 #include <QTimer>
 
 #include "app/qt_step_timer.h"
-#include "composition/canon_generator.h"
+#include "app/session_setup.h"
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
+#include "files/settings_file.h"
 #include "playback/manual_step_timer.h"
 #include "playback/outputs/output_factory.h"
 #include "playback/outputs/soundfont_locator.h"
@@ -248,15 +249,20 @@ struct Performance {
     std::int64_t ticksPlayed = 0;
 };
 
-// The sequence of the other commands: start values with a drawn seed, the
-// score and the drum notes.
+// The sequence every command runs first: start values with a drawn seed, the
+// settings file if one is named, the controls round trip, the score.
 std::optional<std::string> prepare(const PlayOptions& options, Performance& performance) {
+    SettingsLoader load;
     if (options.settingsPath) {
-        return "settings files cannot be read by --play yet";
+        load = [&](SongSettings& settings) {
+            return loadSettingsFile(*options.settingsPath, settings);
+        };
     }
-    applyStartValues(performance.settings, performance.random);
-    generateScore(performance.settings, performance.score);
-    fillDrumNotes(performance.settings, performance.score);
+    const FileResult prepared =
+        prepareSession(performance.random, load, performance.settings, performance.score);
+    if (!prepared.ok()) {
+        return "cannot load settings from " + prepared.message();
+    }
     return std::nullopt;
 }
 

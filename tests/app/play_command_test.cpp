@@ -14,15 +14,18 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "composition/canon_generator.h"
+#include "app/session_setup.h"
 #include "composition/random.h"
+#include "composition/randomisers.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
+#include "files/settings_file.h"
 #include "playback/manual_step_timer.h"
 #include "playback/midi_output.h"
 #include "playback/play_state.h"
 #include "playback/step_player.h"
 #include "playback/transport.h"
+#include "tests/support/temp_dir.h"
 
 namespace tarnwick {
 namespace {
@@ -62,14 +65,19 @@ class TickRecorder : public MidiOutput {
     std::vector<std::string> lines;
 };
 
-// What pressing "Play" with the start values of `seed` sends over `ticks`
-// ticks, followed by "Stop", called through the library directly.
-std::vector<std::string> expectedPerformance(std::uint32_t seed, std::int64_t ticks) {
+// What pressing "Play" sends over `ticks` ticks, followed by "Stop", called
+// through the library directly: the start values of `seed`, or the settings
+// file `settingsPath` opened over them.
+std::vector<std::string> expectedPerformance(std::uint32_t seed, std::int64_t ticks,
+                                             const std::string& settingsPath = {}) {
     RandomGenerator random(seed);
     SongSettings settings;
-    applyStartValues(settings, random);
     Score score;
-    generateScore(settings, score);
+    SettingsLoader load;
+    if (!settingsPath.empty()) {
+        load = [&](SongSettings& loaded) { return loadSettingsFile(settingsPath, loaded); };
+    }
+    EXPECT_TRUE(prepareSession(random, load, settings, score).ok());
     PlayState state;
     ManualStepTimer timer;
     TickRecorder recorder;
@@ -122,6 +130,44 @@ TEST(PlayCommand, TwoFullPassesWrapAround) {
         run({"--play", "--output", "trace", "--ticks", "2048", "--rand-seed", "77"});
     ASSERT_EQ(result.status, 0);
     EXPECT_EQ(lines(result.out), expectedPerformance(77, 2048));
+}
+
+TEST(PlayCommand, PlaysAFullPassOfRandomisedSettingsFromAFile) {
+    // Randomised settings with every line busy: harmony, portamento,
+    // modulation, drums on every slot, a beat that does not divide 1024.
+    testing::TempDir folder;
+    const std::string path = folder.file("busy.tarn");
+    RandomGenerator draw(4242);
+    SongSettings settings;
+    randomiseAll(settings, draw);
+    settings.harmonyOffset = 7;
+    settings.portamento = {1, 0, 1};
+    settings.modulation = {0, 1, 1};
+    settings.hold = {0, 0, 1};
+    settings.beatLength = 3;
+    settings.drumKit = {9, 12, 16, 20, 30, 40, 50, 61};
+    ASSERT_TRUE(saveSettingsFile(path, settings).ok());
+
+    const CliRun result = run({"--play", "--output", "trace", "--ticks", "1030", "--settings", path,
+                               "--rand-seed", "11"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<std::string> trace = lines(result.out);
+    EXPECT_EQ(trace, expectedPerformance(11, 1030, path));
+    // Channels 0 and 2 have portamento: six set-up messages each, four for
+    // channel 1.
+    ASSERT_GT(trace.size(), 16u);
+    EXPECT_EQ(trace[6], "0 B1 78 00");
+    EXPECT_EQ(trace[10], "0 B2 78 00");
+    EXPECT_EQ(trace[16].substr(0, 2), "1 ");
+}
+
+TEST(PlayCommand, ASettingsFileThatCannotBeReadIsAnError) {
+    const CliRun result =
+        run({"--play", "--output", "trace", "--ticks", "1", "--settings", "/nonexistent/x.tarn"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("tarnwick: cannot load settings from /nonexistent/x.tarn: "))
+        << result.err;
 }
 
 TEST(PlayCommand, PlaysOnTheRealTimerUntilTheTimeIsUp) {
