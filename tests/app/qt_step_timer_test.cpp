@@ -39,13 +39,6 @@ TEST(TickGrid, ATickMissedEntirelyStartsTheGridAgainWithoutMakingItUp) {
     EXPECT_EQ(grid.tick(kStart + milliseconds(551)), kStart + milliseconds(550));
 }
 
-TEST(TickGrid, AStartReplacesThePreviousGrid) {
-    TickGrid grid;
-    grid.start(kStart, milliseconds(100));
-    grid.start(kStart + milliseconds(30), milliseconds(50));
-    EXPECT_EQ(grid.tick(kStart + milliseconds(80)), kStart + milliseconds(80));
-}
-
 class QtStepTimerTest : public ::testing::Test {
   protected:
     int argc = 1;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "playback/outputs/output_factory.h"
 #include "playback/outputs/trace_output.h"
 #include "tests/outputs/midi_messages.h"
 
@@ -35,18 +34,6 @@ TEST(TraceOutput, WritesEveryBitOfTheThreeBytes) {
     EXPECT_EQ(formatTraceLine(12345678901, 0x00FFABCDu), "12345678901 CD AB FF");
     // Bits 24-31 are not part of a short message.
     EXPECT_EQ(formatTraceLine(0, 0xFF000000u), "0 00 00 00");
-}
-
-TEST(TraceOutput, IsOpenedByNameWithTheCallersCounter) {
-    std::ostringstream out;
-    std::int64_t ticks = 7;
-    OutputOptions options;
-    options.name = "trace";
-    options.traceStream = &out;
-    options.ticksPlayed = &ticks;
-    auto output = openMidiOutput(options);
-    output->send(noteOn(1, 1, 1));
-    EXPECT_EQ(out.str(), "7 91 01 01\n");
 }
 
 } // namespace
