@@ -63,6 +63,7 @@ constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 constexpr auto kStopDrain = std::chrono::milliseconds(100);
 
 struct PlayOptions {
+    bool help = false;
     bool listOutputs = false;
     bool play = false;
     std::optional<std::string> settingsPath;
@@ -132,6 +133,10 @@ parsePlayOptions(std::span<const std::string_view> arguments) {
             flag = true;
             continue;
         }
+        if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            continue;
+        }
         const bool takesValue = argument == "--settings" || argument == "--rand-seed" ||
                                 argument == "--seconds" || argument == "--ticks" ||
                                 argument == "--output" || argument == "--soundfont";
@@ -189,6 +194,9 @@ parsePlayOptions(std::span<const std::string_view> arguments) {
         if (error) {
             return *error;
         }
+    }
+    if (options.help) {
+        return options;
     }
     if (options.play == options.listOutputs) {
         return UsageError{"give either --play or --list-outputs"};
@@ -395,6 +403,10 @@ int runPlayCommand(std::span<const std::string_view> arguments, std::ostream& ou
         return kExitUsage;
     }
     const auto& options = std::get<PlayOptions>(parsed);
+    if (options.help) {
+        out << kPlayUsage;
+        return kExitSuccess;
+    }
     if (options.listOutputs) {
         return listOutputs(out);
     }

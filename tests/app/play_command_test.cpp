@@ -245,6 +245,13 @@ TEST(PlayCommand, RejectsBadUsageWithStatusTwo) {
     }
 }
 
+TEST(PlayCommand, HelpExplainsTheOptions) {
+    const CliRun result = run({"--play", "--help"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.starts_with("Usage: tarnwick --play")) << result.out;
+    EXPECT_NE(result.out.find("--output NAME"), std::string::npos);
+}
+
 TEST(PlayCommand, ASoundFontThatCannotBeReadIsAnError) {
     const CliRun result = run({"--play", "--soundfont", "/nonexistent/font.sf2", "--ticks", "1"});
     EXPECT_EQ(result.status, 2);
