@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "app/play_command.h"
 #include "app/score_json.h"
 #include "app/session_setup.h"
 #include "composition/random.h"
@@ -226,6 +227,11 @@ int runAction(const Options& options, std::ostream& out, std::ostream& err) {
 
 int runCommandLine(std::span<const std::string_view> arguments, std::ostream& out,
                    std::ostream& err) {
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+    if (isPlayCommand(arguments)) {
+        return runPlayCommand(arguments, out, err);
+    }
+#endif
     const auto parsed = parseOptions(arguments);
     if (const auto* error = std::get_if<UsageError>(&parsed)) {
         err << "tarnwick: " << error->message << '\n' << kUsage;

@@ -25,8 +25,11 @@ bool displayAvailable(const EnvironmentLookup& environment) {
 
 void explainNoDisplay(std::ostream& err) {
     err << "tarnwick: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set), so the\n"
-           "window cannot open and nothing is played.\n"
+           "window cannot open and nothing is played here.\n"
            "Without a desktop, use the command line instead:\n"
+           "  tarnwick --play --seconds 60       compose a piece and play it for a minute\n"
+           "  tarnwick --play --settings song.tarn\n"
+           "                                     play saved settings until Ctrl-C\n"
            "  tarnwick --export-midi canon.mid   compose a piece and write it as a MIDI file\n"
            "  tarnwick --settings song.tarn --export-midi song.mid\n"
            "                                     the same from saved settings\n"

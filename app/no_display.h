@@ -15,8 +15,8 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 // system (for instance "offscreen"). Windows and macOS always have one.
 bool displayAvailable(const EnvironmentLookup& environment);
 
-// Says that there is no display, that nothing plays, and which command lines
-// export or print the piece instead.
+// Says that there is no display, that the window plays nothing, and which
+// command lines play, export or print the piece instead.
 void explainNoDisplay(std::ostream& err);
 
 } // namespace tarnwick

@@ -102,16 +102,6 @@ std::vector<std::uint8_t> fileBytes(const fs::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST_F(DialogCommandsTest, StartShowsTheStartValuesWithADrawnSeedAndNoDrumNotes) {
-    EXPECT_EQ(records.settings.seedCount, 8);
-    EXPECT_EQ(panel.readText(control::kSeed), formatSeed(records.settings.seed, 8));
-    EXPECT_EQ(panel.fullText(control::kVoiceOffset), "24");
-    EXPECT_EQ(panel.fullText(control::kStepMs), "175");
-    EXPECT_EQ(panel.readCheck(control::kHold + 1), 1);
-    EXPECT_EQ(records.score.drumNotes, (std::array<NoteByte, 8>{}));
-    EXPECT_TRUE(output.messages.empty());
-}
-
 TEST_F(DialogCommandsTest, CommandsAreRoutedOnTheLowSixteenBitsAndEnterIsIgnored) {
     runCommand(context, 0x00030000u | control::kPlay);
     EXPECT_TRUE(timer.running);

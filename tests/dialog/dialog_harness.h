@@ -4,7 +4,8 @@
 // Doubles: this machine has no sound card and no MIDI hardware, so the dialog
 // plays into LoggedOutput, which records every message and its own closing.
 // Timer ticks are given by hand through a ManualStepTimer where a test needs
-// exact message sequences.
+// exact message sequences; the tests of timing behaviour use the application's
+// real QtStepTimer.
 
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@
 #include <QTimer>
 
 #include "app/main_dialog.h"
+#include "app/qt_step_timer.h"
 #include "playback/manual_step_timer.h"
 #include "playback/midi_output.h"
 
@@ -50,16 +52,23 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-// A dialog over a logged output and a manual timer, with a fixed random seed.
+enum class TimerKind { Manual, Real };
+
+// A dialog over a logged output and a manual timer (or the application's real
+// step timer), with a fixed random seed.
 struct DialogRig {
-    explicit DialogRig(std::uint32_t seed = 4711) : log(std::make_shared<OutputLog>()) {
+    explicit DialogRig(TimerKind kind = TimerKind::Manual, std::uint32_t seed = 4711)
+        : log(std::make_shared<OutputLog>()) {
         MainDialogParts parts;
         parts.openOutput = [log = log](StatusReport report) {
             report("Test output: recording");
             log->report = std::move(report);
             return std::make_unique<LoggedOutput>(log);
         };
-        parts.makeTimer = [this](TickHandler) {
+        parts.makeTimer = [this, kind](TickHandler onTick) -> std::unique_ptr<StepTimer> {
+            if (kind == TimerKind::Real) {
+                return std::make_unique<QtStepTimer>(std::move(onTick));
+            }
             auto manual = std::make_unique<ManualStepTimer>();
             timer = manual.get();
             return manual;
@@ -71,7 +80,7 @@ struct DialogRig {
     void tick() { dialog->timerTick(SteadyClock::now()); }
 
     std::shared_ptr<OutputLog> log;
-    ManualStepTimer* timer = nullptr; // owned by the dialog
+    ManualStepTimer* timer = nullptr; // owned by the dialog; null with the real timer
     std::unique_ptr<MainDialog> dialog;
 };
 

@@ -2,6 +2,7 @@
 // values, and every command driven through its buttons, keys and menu.
 
 #include <algorithm>
+#include <atomic>
 #include <numeric>
 
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QThread>
 
 #include "app/about_dialog.h"
+#include "app/watched_output.h"
 #include "composition/canon_generator.h"
 #include "composition/name_tables.h"
 #include "composition/scale.h"
@@ -119,6 +121,8 @@ class MainDialogTest : public QObject {
     void readingClampsWhatWasTyped();
     void aboutDialogShowsItsTexts();
     void statusLineFollowsTheOutputsReports();
+    void statusLineChangesWhenTheOutputFinishesOpening();
+    void realTimerTicksReachTheOutputAlsoUnderAModalWindow();
 };
 
 void MainDialogTest::formHasEveryControlWithItsKindLabelAndRow() {
@@ -630,6 +634,81 @@ void MainDialogTest::statusLineFollowsTheOutputsReports() {
     loader->start();
     QVERIFY(loader->wait(5000));
     QTRY_COMPARE(dialog.statusText(), QString("Built-in synthesiser: Test Font"));
+}
+
+// An output device that finishes opening when the test says so, as the
+// built-in synthesiser does once its sound font has loaded.
+class SlowOpeningDevice final : public OutputDevice {
+  public:
+    explicit SlowOpeningDevice(std::shared_ptr<std::atomic<bool>> opened, bool* closed)
+        : opened_(std::move(opened)), closed_(closed) {}
+    ~SlowOpeningDevice() override { *closed_ = true; }
+    SlowOpeningDevice(const SlowOpeningDevice&) = delete;
+    SlowOpeningDevice& operator=(const SlowOpeningDevice&) = delete;
+
+    void send(std::uint32_t /*message*/) override {}
+    std::string status() const override {
+        return *opened_ ? "Built-in synthesiser: Test Font" : "Built-in synthesiser: loading";
+    }
+    bool isSilent() const override { return false; }
+    bool waitUntilOpen(std::chrono::milliseconds /*timeout*/) override { return *opened_; }
+
+  private:
+    std::shared_ptr<std::atomic<bool>> opened_;
+    bool* closed_;
+};
+
+void MainDialogTest::statusLineChangesWhenTheOutputFinishesOpening() {
+    auto opened = std::make_shared<std::atomic<bool>>(false);
+    bool closed = false;
+    MainDialogParts parts;
+    parts.openOutput = [&](StatusReport report) -> std::unique_ptr<MidiOutput> {
+        return std::make_unique<WatchedOutput>(std::make_unique<SlowOpeningDevice>(opened, &closed),
+                                               std::move(report));
+    };
+    parts.makeTimer = [](TickHandler) { return std::make_unique<ManualStepTimer>(); };
+    auto dialog = std::make_unique<MainDialog>(std::move(parts));
+    QCOMPARE(dialog->statusText(), QString("Built-in synthesiser: loading"));
+
+    // The window answers while the output opens.
+    dialog->show();
+    click(*dialog, control::kRandomCanon);
+    QTest::qWait(150);
+    QCOMPARE(dialog->statusText(), QString("Built-in synthesiser: loading"));
+
+    std::unique_ptr<QThread> loader(QThread::create([opened] { *opened = true; }));
+    loader->start();
+    QVERIFY(loader->wait(5000));
+    QTRY_COMPARE(dialog->statusText(), QString("Built-in synthesiser: Test Font"));
+    dialog.reset();
+    QVERIFY(closed);
+}
+
+void MainDialogTest::realTimerTicksReachTheOutputAlsoUnderAModalWindow() {
+    DialogRig rig(TimerKind::Real);
+    MainDialog& dialog = *rig.dialog;
+    dialog.show();
+    retype(edit(dialog, control::kStepMs), "50");
+    click(dialog, control::kPlay);
+    const std::size_t setUp = rig.log->messages.size();
+    QTRY_VERIFY(dialog.records().playState.playPosition >= 3);
+    QVERIFY(rig.log->messages.size() > setUp);
+
+    // The About dialog's own loop goes on delivering the ticks.
+    int during = 0;
+    whenModal<AboutDialog>([&](AboutDialog* about) {
+        const int before = dialog.records().playState.playPosition;
+        QTRY_VERIFY(dialog.records().playState.playPosition >= before + 3);
+        during = dialog.records().playState.playPosition - before;
+        about->accept();
+    });
+    menuItem(dialog, "&About")->trigger();
+    QVERIFY(during >= 3);
+
+    click(dialog, control::kStop);
+    const int stoppedAt = dialog.records().playState.playPosition;
+    QTest::qWait(200);
+    QCOMPARE(dialog.records().playState.playPosition, stoppedAt);
 }
 
 } // namespace tarnwick::testing
