@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     }
 #ifdef TARNWICK_WITH_DIALOG
     if (!tarnwick::displayAvailable([](const char* name) { return std::getenv(name); })) {
-        tarnwick::explainNoDisplay(std::cerr);
+        tarnwick::explainNoDisplay(std::cerr, argc > 0 ? argv[0] : "tarnwick");
         return 1;
     }
     QApplication application(argc, argv);

@@ -1,6 +1,7 @@
 #include "app/no_display.h"
 
 #include <ostream>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -23,18 +24,25 @@ bool displayAvailable(const EnvironmentLookup& environment) {
 #endif
 }
 
-void explainNoDisplay(std::ostream& err) {
+void explainNoDisplay(std::ostream& err, std::string_view program) {
+    struct Example {
+        std::string_view arguments;
+        std::string_view purpose;
+    };
+    constexpr Example examples[] = {
+        {"--play --seconds 60", "compose a piece and play it for a minute"},
+        {"--play --settings song.tarn", "play saved settings until Ctrl-C"},
+        {"--export-midi canon.mid", "compose a piece and write it as a MIDI file"},
+        {"--settings song.tarn --export-midi song.mid", "the same from saved settings"},
+        {"--print-score", "print the score as JSON"},
+        {"--help", "every command and option"},
+    };
     err << "tarnwick: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set), so the\n"
-           "window cannot open and nothing is played here.\n"
-           "Without a desktop, use the command line instead:\n"
-           "  tarnwick --play --seconds 60       compose a piece and play it for a minute\n"
-           "  tarnwick --play --settings song.tarn\n"
-           "                                     play saved settings until Ctrl-C\n"
-           "  tarnwick --export-midi canon.mid   compose a piece and write it as a MIDI file\n"
-           "  tarnwick --settings song.tarn --export-midi song.mid\n"
-           "                                     the same from saved settings\n"
-           "  tarnwick --print-score             print the score as JSON\n"
-           "  tarnwick --help                    every command and option\n";
+           "window cannot open and nothing is played.\n"
+           "Without a desktop, use the command line instead:\n";
+    for (const Example& example : examples) {
+        err << "  " << program << ' ' << example.arguments << "\n      " << example.purpose << '\n';
+    }
 }
 
 } // namespace tarnwick

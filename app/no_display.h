@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -16,7 +17,8 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 bool displayAvailable(const EnvironmentLookup& environment);
 
 // Says that there is no display, that the window plays nothing, and which
-// command lines play, export or print the piece instead.
-void explainNoDisplay(std::ostream& err);
+// command lines play, export or print the piece instead. program is the
+// program's name as the user started it.
+void explainNoDisplay(std::ostream& err, std::string_view program);
 
 } // namespace tarnwick

@@ -37,7 +37,7 @@ TEST(NoDisplay, AWindowNeedsADisplayOrAnotherWindowSystem) {
 // Every command line the explanation suggests works as shown.
 TEST(NoDisplay, TheSuggestedCommandLinesWork) {
     std::ostringstream explanation;
-    explainNoDisplay(explanation);
+    explainNoDisplay(explanation, "build/app/tarnwick");
     const std::string text = explanation.str();
     EXPECT_NE(text.find("nothing is played"), std::string::npos);
     EXPECT_NE(text.find("--play"), std::string::npos);
@@ -52,13 +52,11 @@ TEST(NoDisplay, TheSuggestedCommandLinesWork) {
     std::istringstream lines(text);
     int suggested = 0;
     for (std::string line; std::getline(lines, line);) {
-        const std::string prefix = "  tarnwick ";
+        const std::string prefix = "  build/app/tarnwick ";
         if (line.rfind(prefix, 0) != 0) {
             continue;
         }
-        // The arguments end where the description begins, after two blanks.
-        std::string commandLine = line.substr(prefix.size());
-        commandLine = commandLine.substr(0, commandLine.find("  "));
+        const std::string commandLine = line.substr(prefix.size());
         std::istringstream words(commandLine);
         std::vector<std::string> arguments;
         for (std::string word; words >> word;) {
