@@ -1,6 +1,6 @@
 #pragma once
 // A fresh folder under the system's temporary directory, removed with
-// everything in it when the test ends.
+// everything in it when the test ends, and whole-file reads and writes.
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +19,7 @@ class TempDir {
         path_ = mkdtemp(pattern.data());
     }
     ~TempDir() {
-        std::error_code ignored;
+        std::error_code ignored; // a test may have left the folder read-only
         std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
@@ -49,9 +49,9 @@ inline std::vector<std::uint8_t> readBytes(const std::string& path) {
 }
 
 inline void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace tarnwick::testing
