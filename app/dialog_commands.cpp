@@ -99,6 +99,8 @@ void open(DialogContext& context) {
             kLoadTitle, failureMessage("Could not load the settings from", *path, result.reason));
         return;
     }
+    // Ticks went on while the chooser was open; Stop belongs to now.
+    context.output.setMessageTime(SteadyClock::now());
     stopPlayback(context.output, context.timer);
     context.records.settings = loaded;
     writeControls(context.records.settings, context.panel);

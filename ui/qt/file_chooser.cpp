@@ -1,5 +1,7 @@
 #include "ui/qt/file_chooser.h"
 
+#include <utility>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -82,8 +84,11 @@ FileChooser::chooseFile(QWidget* owner, const FileFilter& filter, std::string_vi
     dialog.setNameFilter(fromUtf8(filter.description) + QStringLiteral(" (") +
                          fromUtf8(filter.pattern) + QStringLiteral(")"));
     dialog.setDefaultSuffix(fromUtf8(defaultExtension));
-    const bool folderKnown = !lastFolder_.isEmpty() && QFileInfo(lastFolder_).isDir();
-    dialog.setDirectory(folderKnown ? lastFolder_ : QDir::homePath());
+    // Only the previous call's choice is remembered: after a cancel the next
+    // chooser starts again from the home folder.
+    const QString initialFolder = std::exchange(lastFolder_, QString());
+    const bool folderKnown = !initialFolder.isEmpty() && QFileInfo(initialFolder).isDir();
+    dialog.setDirectory(folderKnown ? initialFolder : QDir::homePath());
     dialog.selectFile(QString());
 
     if (dialog.exec() != QDialog::Accepted) {
