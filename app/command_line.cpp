@@ -33,6 +33,8 @@ constexpr std::string_view kUsage =
     "  --export-midi OUT.mid  write the piece as a Standard MIDI File\n"
     "  --save-settings OUT.tarn\n"
     "                         write the settings, as the dialog would read them back\n"
+    "  --play                 play the piece, looping (options: tarnwick --play --help)\n"
+    "  --list-outputs         list the MIDI outputs that can be opened now\n"
     "  --help                 show this help and exit\n"
     "  --version              show the version and exit\n"
     "\n"
