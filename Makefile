@@ -8,7 +8,7 @@ deps:
 
 run: deps
 	cmake --preset release
-	cmake --build --preset release
+	cmake --build --preset release --target tarnwick
 	scripts/run-tarnwick build/release/app/tarnwick
 
 test: deps
