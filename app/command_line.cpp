@@ -6,6 +6,7 @@
 #include <string>
 #include <variant>
 
+#include "app/command_arguments.h"
 #include "app/play_command.h"
 #include "app/score_json.h"
 #include "app/session_setup.h"
@@ -52,50 +53,6 @@ struct Options {
     std::string outputPath; // for --export-midi and --save-settings
     std::optional<std::string> settingsPath;
     std::optional<std::uint32_t> randSeed;
-};
-
-struct UsageError {
-    std::string message;
-};
-
-// A decimal integer, optionally signed, of any length, taken modulo 2^32.
-std::optional<std::uint32_t> parseRandSeed(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10u + static_cast<std::uint32_t>(c - '0');
-    }
-    return negative ? 0u - value : value;
-}
-
-// Walks the arguments; each option that takes a value takes the next one.
-class ArgumentReader {
-  public:
-    explicit ArgumentReader(std::span<const std::string_view> arguments) : arguments_(arguments) {}
-
-    bool done() const { return next_ == arguments_.size(); }
-    std::string_view take() { return arguments_[next_++]; }
-
-    std::optional<std::string_view> takeValue() {
-        if (done()) {
-            return std::nullopt;
-        }
-        return take();
-    }
-
-  private:
-    std::span<const std::string_view> arguments_;
-    std::size_t next_ = 0;
 };
 
 std::optional<UsageError> setAction(Options& options, Action action, std::string_view argument) {

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "app/command_arguments.h"
 #include "app/qt_step_timer.h"
 #include "app/session_setup.h"
 #include "composition/random.h"
@@ -74,31 +75,6 @@ struct PlayOptions {
     bool outputGiven = false;
     std::optional<std::string> soundFont;
 };
-
-struct UsageError {
-    std::string message;
-};
-
-// A decimal integer, optionally signed, of any length, taken modulo 2^32 (as
-// every command takes --rand-seed).
-std::optional<std::uint32_t> parseRandSeed(std::string_view text) {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        value = value * 10u + static_cast<std::uint32_t>(c - '0');
-    }
-    return negative ? 0u - value : value;
-}
 
 std::optional<double> parseSeconds(std::string_view text) {
     double value = 0.0;

@@ -47,12 +47,7 @@ void randomiseAll(SongSettings& settings, RandomGenerator& random) {
     settings.voiceOffset = {12, 0, -12};
     for (std::size_t k = 0; k < kVoiceCount; ++k) {
         settings.instrument[k] = randBelow(random, kInstrumentCount);
-        settings.lowOctave[k] = 1;
-        settings.highOctave[k] = 10;
-        settings.volume[k] = 90;
-        settings.hold[k] = 0;
-        settings.modulation[k] = 0;
-        settings.portamento[k] = 0;
+        resetVoice(settings, k);
     }
     settings.scaleIndex = randBelow(random, kScaleCount);
     settings.beatLength = randBelow(random, 7) + 1;

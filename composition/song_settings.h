@@ -4,6 +4,7 @@
 // integer, in the order the settings file stores them.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace tarnwick {
@@ -49,6 +50,10 @@ struct SongSettings {
 };
 
 class RandomGenerator;
+
+// Puts voice k (0..2) back to the plain arrangement both the start and "Random
+// All" use: octaves 1 to 10, volume 90, no hold, modulation or portamento.
+void resetVoice(SongSettings& settings, std::size_t voice);
 
 // The values the dialog shows when the program starts: a freshly drawn seed,
 // every voice on program 0 over octaves 1..10 at volume 90, voice offsets 24,

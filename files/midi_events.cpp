@@ -5,7 +5,7 @@
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "playback/midi_output.h"
+#include "playback/channel_messages.h"
 
 namespace tarnwick {
 
@@ -14,34 +14,26 @@ namespace {
 constexpr int kVelocitySpread = 32; // a random 0..31 is added to every velocity
 constexpr int kDrumCycle = 8;       // drum hits per cycle
 constexpr int kFixedDrumHits = 2;   // the first two hits of a cycle play slots 0 and 1
-constexpr std::uint8_t kNoteOff = 0x80;
-constexpr std::uint8_t kNoteOn = 0x90;
-constexpr std::uint8_t kDrumChannel = 9;
-
-std::uint8_t drawVelocity(std::int32_t volume, RandomGenerator& random) {
-    const std::int64_t velocity = std::int64_t{volume} + randBelow(random, kVelocitySpread);
-    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(velocity, 0, 127));
+std::int64_t drawVelocity(std::int32_t volume, RandomGenerator& random) {
+    return std::int64_t{volume} + randBelow(random, kVelocitySpread);
 }
 
 // One melodic line: its channel and the note it ends next.
 struct LineWriter {
-    std::uint8_t channel;
+    int channel;
     std::uint8_t rememberedNote = 0;
 
     void play(std::vector<MidiEvent>& events, std::int64_t timeMs, NoteByte note, std::int32_t hold,
               std::int32_t volume, RandomGenerator& random) {
-        const std::uint8_t velocity = drawVelocity(volume, random);
+        const std::int64_t velocity = drawVelocity(volume, random);
         if (!isPlayableNote(note)) {
             return;
         }
         if (hold == 0) {
-            events.push_back(
-                {timeMs, packShortMessage(static_cast<std::uint8_t>(kNoteOff | channel),
-                                          rememberedNote, 0)});
+            events.push_back({timeMs, midi::noteOff(channel, rememberedNote)});
             rememberedNote = note;
         }
-        events.push_back({timeMs, packShortMessage(static_cast<std::uint8_t>(kNoteOn | channel),
-                                                   note, velocity)});
+        events.push_back({timeMs, midi::noteOn(channel, note, velocity)});
     }
 };
 
@@ -78,7 +70,7 @@ std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score
                         settings.volume[2], random);
         }
         if (step % beatLength == 0) {
-            const std::uint8_t velocity = drawVelocity(settings.drumVolume, random);
+            const std::int64_t velocity = drawVelocity(settings.drumVolume, random);
             if (drumSlotCounter >= kDrumCycle) {
                 drumSlotCounter = 0;
             }
@@ -88,8 +80,7 @@ std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score
             }
             const NoteByte note = score.drumNotes[static_cast<std::size_t>(slot)];
             if (isPlayableNote(note)) {
-                events.push_back(
-                    {timeMs, packShortMessage(kNoteOn | kDrumChannel, note, velocity)});
+                events.push_back({timeMs, midi::noteOn(midi::kDrumChannel, note, velocity)});
             }
         }
     }
