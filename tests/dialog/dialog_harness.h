@@ -1,15 +1,12 @@
 #pragma once
 // Helpers for tests that drive the real dialog under the offscreen platform.
-//
-// Doubles: this machine has no sound card and no MIDI hardware, so the dialog
-// plays into LoggedOutput, which records every message and its own closing.
-// Timer ticks are given by hand through a ManualStepTimer where a test needs
-// exact message sequences; the tests of timing behaviour use the application's
-// real QtStepTimer.
+// Doubles: with no sound card or MIDI hardware here, the dialog plays into
+// LoggedOutput, which records every message and its own closing. Ticks come by
+// hand from a ManualStepTimer, or from the application's real QtStepTimer.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <QAction>
@@ -17,7 +14,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -26,7 +22,6 @@
 #include "app/main_dialog.h"
 #include "app/qt_step_timer.h"
 #include "playback/manual_step_timer.h"
-#include "playback/midi_output.h"
 
 namespace tarnwick::testing {
 
@@ -35,15 +30,12 @@ struct OutputLog {
     std::vector<std::uint32_t> messages;
     std::vector<SteadyClock::time_point> times;
     bool closed = false;
-    StatusReport report; // the dialog's status callback, for later reports
 };
 
 class LoggedOutput : public MidiOutput {
   public:
     explicit LoggedOutput(std::shared_ptr<OutputLog> log) : log_(std::move(log)) {}
     ~LoggedOutput() override { log_->closed = true; }
-    LoggedOutput(const LoggedOutput&) = delete;
-    LoggedOutput& operator=(const LoggedOutput&) = delete;
 
     void send(std::uint32_t message) override { log_->messages.push_back(message); }
     void setMessageTime(SteadyClock::time_point time) override { log_->times.push_back(time); }
@@ -52,36 +44,37 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-enum class TimerKind { Manual, Real };
-
-// A dialog over a logged output and a manual timer (or the application's real
-// step timer), with a fixed random seed.
+// A shown dialog over a logged output and a manual timer (or the application's
+// real step timer), with a fixed random seed.
 struct DialogRig {
-    explicit DialogRig(TimerKind kind = TimerKind::Manual, std::uint32_t seed = 4711)
-        : log(std::make_shared<OutputLog>()) {
-        MainDialogParts parts;
-        parts.openOutput = [log = log](StatusReport report) {
-            report("Test output: recording");
-            log->report = std::move(report);
-            return std::make_unique<LoggedOutput>(log);
-        };
-        parts.makeTimer = [this, kind](TickHandler onTick) -> std::unique_ptr<StepTimer> {
-            if (kind == TimerKind::Real) {
-                return std::make_unique<QtStepTimer>(std::move(onTick));
-            }
-            auto manual = std::make_unique<ManualStepTimer>();
-            timer = manual.get();
-            return manual;
-        };
-        parts.randomSeed = seed;
-        dialog = std::make_unique<MainDialog>(std::move(parts));
+    explicit DialogRig(bool realTimer = false)
+        : owned(std::make_unique<MainDialog>(parts(realTimer))) {
+        owned->show();
     }
 
-    void tick() { dialog->timerTick(SteadyClock::now()); }
+    MainDialogParts parts(bool realTimer) {
+        return {.openOutput =
+                    [log = log](StatusReport report) {
+                        report("Test output: recording");
+                        return std::make_unique<LoggedOutput>(log);
+                    },
+                .makeTimer = [this, realTimer](TickHandler onTick) -> std::unique_ptr<StepTimer> {
+                    if (realTimer) {
+                        return std::make_unique<QtStepTimer>(std::move(onTick));
+                    }
+                    auto manual = std::make_unique<ManualStepTimer>();
+                    timer = manual.get();
+                    return manual;
+                },
+                .randomSeed = 4711};
+    }
 
-    std::shared_ptr<OutputLog> log;
+    void tick() { dialog.timerTick(SteadyClock::now()); }
+
+    std::shared_ptr<OutputLog> log = std::make_shared<OutputLog>();
     ManualStepTimer* timer = nullptr; // owned by the dialog; null with the real timer
-    std::unique_ptr<MainDialog> dialog;
+    std::unique_ptr<MainDialog> owned;
+    MainDialog& dialog = *owned;
 };
 
 template <class Widget>
@@ -89,16 +82,13 @@ Widget* control(MainDialog& dialog, int id) {
     return qobject_cast<Widget*>(dialog.panel().widget(id));
 }
 
-inline QLineEdit* edit(MainDialog& dialog, int id) {
-    return control<QLineEdit>(dialog, id);
-}
-
 inline QString text(MainDialog& dialog, int id) {
-    return edit(dialog, id)->text();
+    return control<QLineEdit>(dialog, id)->text();
 }
 
 // Replaces an edit's text by typing it, as a user would (validators apply).
-inline void retype(QLineEdit* box, const QString& newText) {
+inline void retype(MainDialog& dialog, int id, const QString& newText) {
+    auto* box = control<QLineEdit>(dialog, id);
     box->selectAll();
     QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClicks(box, newText);
@@ -118,12 +108,9 @@ inline void clickBox(QCheckBox* box) {
 }
 
 inline QAction* menuItem(MainDialog& dialog, const QString& menuText) {
-    for (QAction* action : dialog.findChildren<QAction*>()) {
-        if (action->text() == menuText) {
-            return action;
-        }
-    }
-    return nullptr;
+    const QList<QAction*> actions = dialog.findChildren<QAction*>();
+    const auto found = std::ranges::find(actions, menuText, &QAction::text);
+    return found == actions.end() ? nullptr : *found;
 }
 
 // Runs handler on the next modal window of type T once it is open, from the
@@ -134,12 +121,11 @@ void whenModal(std::function<void(T*)> handler) {
     poll->setInterval(10);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, handler = std::move(handler)] {
         auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (window == nullptr || !window->isVisible()) {
-            return;
+        if (window != nullptr && window->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            handler(window);
         }
-        poll->stop();
-        poll->deleteLater();
-        handler(window);
     });
     poll->start();
 }
