@@ -127,12 +127,7 @@ struct Session {
 // settings file's problem and returns no session.
 std::optional<Session> openSession(const Options& options, std::ostream& err) {
     Session session{RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}};
-    SettingsLoader load;
-    if (options.settingsPath) {
-        load = [&](SongSettings& settings) {
-            return loadSettingsFile(*options.settingsPath, settings);
-        };
-    }
+    const SettingsLoader load = settingsFileLoader(options.settingsPath);
     const FileResult prepared =
         prepareSession(session.random, load, session.settings, session.score);
     if (!prepared.ok()) {

@@ -20,7 +20,6 @@
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "files/settings_file.h"
 #include "playback/manual_step_timer.h"
 #include "playback/outputs/output_factory.h"
 #include "playback/outputs/soundfont_locator.h"
@@ -236,12 +235,7 @@ struct Performance {
 // The sequence every command runs first: start values with a drawn seed, the
 // settings file if one is named, the controls round trip, the score.
 std::optional<std::string> prepare(const PlayOptions& options, Performance& performance) {
-    SettingsLoader load;
-    if (options.settingsPath) {
-        load = [&](SongSettings& settings) {
-            return loadSettingsFile(*options.settingsPath, settings);
-        };
-    }
+    const SettingsLoader load = settingsFileLoader(options.settingsPath);
     const FileResult prepared =
         prepareSession(performance.random, load, performance.settings, performance.score);
     if (!prepared.ok()) {

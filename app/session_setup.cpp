@@ -3,11 +3,19 @@
 #include "composition/canon_generator.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
+#include "files/settings_file.h"
 #include "playback/transport.h"
 #include "ui/controls_exchange.h"
 #include "ui/memory_panel.h"
 
 namespace tarnwick {
+
+SettingsLoader settingsFileLoader(const std::optional<std::string>& path) {
+    if (!path) {
+        return {};
+    }
+    return [file = *path](SongSettings& settings) { return loadSettingsFile(file, settings); };
+}
 
 FileResult prepareSession(RandomGenerator& random, const SettingsLoader& load,
                           SongSettings& settings, Score& score) {

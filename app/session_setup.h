@@ -5,6 +5,8 @@
 // trip (writeControls, then readControls), the score and the drum notes.
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "files/file_result.h"
 
@@ -16,6 +18,9 @@ class RandomGenerator;
 
 // Loads settings over the start values; the result says whether it worked.
 using SettingsLoader = std::function<FileResult(SongSettings&)>;
+
+// The loader that reads the named settings file, or none without a name.
+SettingsLoader settingsFileLoader(const std::optional<std::string>& path);
 
 // Runs the sequence with `random`, which the caller has seeded and goes on
 // using afterwards (an export draws its velocities from it). Without a
