@@ -6,14 +6,14 @@
 #include <string_view>
 #include <vector>
 
-#include "app/command_line.h"
+#include "cli/command_line.h"
 
 #ifdef TARNWICK_WITH_DIALOG
 #include <QApplication>
 
-#include "app/desktop_parts.h"
-#include "app/main_dialog.h"
 #include "app/no_display.h"
+#include "window/desktop_parts.h"
+#include "window/main_dialog.h"
 #endif
 
 int main(int argc, char** argv) {

@@ -27,14 +27,14 @@
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
-#include "app/qt_step_timer.h"
 #include "bench/paced_wav_sink.h"
 #include "bench/timing_analysis.h"
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "playback/outputs/builtin_synth_output.h"
+#include "outputs/builtin_synth_output.h"
 #include "playback/play_state.h"
+#include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
 #include "playback/transport.h"
 

@@ -5,7 +5,7 @@
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "playback/channel_messages.h"
+#include "midi/channel_messages.h"
 
 namespace tarnwick {
 

@@ -5,7 +5,7 @@
 
 #include "composition/song_settings.h"
 #include "files/atomic_file.h"
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 
 namespace tarnwick {
 

@@ -10,10 +10,10 @@
 #include <string>
 
 #include "composition/song_settings.h"
-#include "ui/control_ids.h"
-#include "ui/controls_exchange.h"
-#include "ui/memory_panel.h"
-#include "ui/seed_text.h"
+#include "controls/control_ids.h"
+#include "controls/controls_exchange.h"
+#include "controls/memory_panel.h"
+#include "controls/seed_text.h"
 
 namespace {
 

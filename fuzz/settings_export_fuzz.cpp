@@ -7,14 +7,14 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/session_setup.h"
+#include "cli/session_setup.h"
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "files/midi_events.h"
 #include "files/midi_file.h"
 #include "files/settings_file.h"
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 
 namespace tarnwick {
 

@@ -3,8 +3,8 @@
 #include "composition/name_tables.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "playback/channel_messages.h"
-#include "playback/midi_output.h"
+#include "midi/channel_messages.h"
+#include "midi/midi_output.h"
 #include "playback/play_state.h"
 #include "playback/step_timer.h"
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
 #include "app/no_display.h"
+#include "cli/command_line.h"
 #include "composition/song_settings.h"
 #include "files/settings_file.h"
 

@@ -8,7 +8,7 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "files/midi_events.h"
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 
 namespace tarnwick {
 namespace {

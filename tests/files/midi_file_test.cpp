@@ -10,7 +10,7 @@
 #include "composition/song_settings.h"
 #include "files/midi_events.h"
 #include "files/midi_file.h"
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 #include "playback/transport.h"
 #include "tests/support/temp_dir.h"
 

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "playback/outputs/output_factory.h"
-#include "playback/outputs/port_output.h"
+#include "outputs/output_factory.h"
+#include "outputs/port_output.h"
 
 namespace tarnwick {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "playback/midi_output.h"
+#include "midi/midi_output.h"
 
 namespace tarnwick::testing {
 

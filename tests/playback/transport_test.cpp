@@ -5,9 +5,9 @@
 
 #include "composition/score.h"
 #include "composition/song_settings.h"
+#include "midi/recording_output.h"
 #include "playback/manual_step_timer.h"
 #include "playback/play_state.h"
-#include "playback/recording_output.h"
 #include "playback/transport.h"
 #include "tests/playback/message_text.h"
 

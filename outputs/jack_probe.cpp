@@ -1,0 +1,27 @@
+#include "outputs/jack_probe.h"
+
+#include <jack/jack.h>
+
+namespace tarnwick {
+
+namespace {
+
+void ignoreJackMessage(const char* /*message*/) {}
+
+} // namespace
+
+std::optional<double> probeJackServer() {
+    // The library would print "cannot connect to server" and the like.
+    jack_set_error_function(ignoreJackMessage);
+    jack_set_info_function(ignoreJackMessage);
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("tarnwick-probe", JackNoStartServer, &status);
+    if (client == nullptr) {
+        return std::nullopt;
+    }
+    const double rate = static_cast<double>(jack_get_sample_rate(client));
+    jack_client_close(client);
+    return rate;
+}
+
+} // namespace tarnwick

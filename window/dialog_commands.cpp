@@ -1,0 +1,187 @@
+#include "window/dialog_commands.h"
+
+#include <string>
+
+#include "composition/canon_generator.h"
+#include "composition/randomisers.h"
+#include "controls/control_ids.h"
+#include "controls/control_panel.h"
+#include "controls/controls_exchange.h"
+#include "controls/seed_text.h"
+#include "controls/window_title.h"
+#include "files/midi_events.h"
+#include "files/midi_file.h"
+#include "files/settings_file.h"
+#include "playback/step_player.h"
+#include "playback/step_timer.h"
+#include "playback/transport.h"
+
+namespace tarnwick {
+
+namespace {
+
+std::string utf8(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
+// "Could not save the settings to" + path + reason, as one message.
+std::string failureMessage(std::string_view what, const std::filesystem::path& path,
+                           std::string_view reason) {
+    std::string message{what};
+    message += "\n";
+    message += utf8(path);
+    if (!reason.empty()) {
+        message += "\n\n";
+        message += reason;
+    }
+    return message;
+}
+
+void nameWindowAfter(DialogContext& context, const std::filesystem::path& path) {
+    context.host.setTitle(titleFromPath(path));
+}
+
+// Compose the score from the controls and play it from step 0, also when
+// already playing.
+void play(DialogContext& context) {
+    AppRecords& r = context.records;
+    readControls(context.panel, r.settings);
+    context.timer.stop(); // the player must never see a half-written score
+    generateScore(r.settings, r.score);
+    startPlayback(r.settings, r.score, r.playState, context.output, context.timer);
+}
+
+// A new seed in the seed box alone; the music goes on and hears it at the next
+// Play.
+void randomCanon(DialogContext& context) {
+    SongSettings& s = context.records.settings;
+    drawSeed(s, context.records.random);
+    context.panel.writeText(control::kSeed, formatSeed(s.seed, s.seedCount));
+}
+
+void randomAll(DialogContext& context) {
+    stopPlayback(context.output, context.timer);
+    randomiseAll(context.records.settings, context.records.random);
+    writeControls(context.records.settings, context.panel);
+}
+
+// Saving writes what the controls show; playback goes on.
+void save(DialogContext& context) {
+    const auto path =
+        context.host.chooseFile(kSettingsFilter, kSaveTitle, kSettingsExtension, true);
+    if (!path) {
+        return;
+    }
+    readControls(context.panel, context.records.settings);
+    const FileResult result = saveSettingsFile(path->string(), context.records.settings);
+    if (!result.ok()) {
+        context.host.showError(
+            kSaveTitle, failureMessage("Could not save the settings to", *path, result.reason));
+        return;
+    }
+    nameWindowAfter(context, *path);
+}
+
+// The file is read into a scratch record first: a cancelled chooser or a file
+// that cannot be read changes nothing, so unsaved edits in the controls and a
+// running performance survive both.
+void open(DialogContext& context) {
+    const auto path =
+        context.host.chooseFile(kSettingsFilter, kLoadTitle, kSettingsExtension, false);
+    if (!path) {
+        return;
+    }
+    SongSettings loaded = context.records.settings;
+    const FileResult result = loadSettingsFile(path->string(), loaded);
+    if (!result.ok()) {
+        context.host.showError(
+            kLoadTitle, failureMessage("Could not load the settings from", *path, result.reason));
+        return;
+    }
+    // Ticks went on while the chooser was open; Stop belongs to now.
+    context.output.setMessageTime(SteadyClock::now());
+    stopPlayback(context.output, context.timer);
+    context.records.settings = loaded;
+    writeControls(context.records.settings, context.panel);
+    nameWindowAfter(context, *path);
+}
+
+// Exports the score of the last Play, timed and voiced by the current controls;
+// playback goes on.
+void saveMidi(DialogContext& context) {
+    const auto path = context.host.chooseFile(kMidiFilter, kSaveTitle, kMidiExtension, true);
+    if (!path) {
+        return;
+    }
+    AppRecords& r = context.records;
+    readControls(context.panel, r.settings);
+    const std::vector<MidiEvent> events = buildMidiEvents(r.settings, r.score, r.random);
+    const FileResult result = writeMidiFile(path->string(), r.settings, events);
+    if (!result.ok()) {
+        context.host.showError(
+            kSaveTitle, failureMessage("Could not export the piece to", *path, result.reason));
+        return;
+    }
+    nameWindowAfter(context, *path);
+}
+
+} // namespace
+
+void initialiseSession(DialogContext& context) {
+    AppRecords& r = context.records;
+    applyStartValues(r.settings, r.random);
+    r.score.drumNotes.fill(0);
+    writeControls(r.settings, context.panel);
+}
+
+void runCommand(DialogContext& context, std::uint32_t commandId) {
+    // Messages a command sends (set-up, All Sound Off) belong to now, not to
+    // the last tick.
+    context.output.setMessageTime(SteadyClock::now());
+    switch (static_cast<int>(commandId & 0xFFFFu)) {
+    case command::kCancel:
+    case command::kExit:
+        context.host.endDialog();
+        break;
+    case control::kPlay:
+        play(context);
+        break;
+    case control::kStop:
+        stopPlayback(context.output, context.timer);
+        break;
+    case control::kRandomCanon:
+        randomCanon(context);
+        break;
+    case control::kRandomAll:
+        randomAll(context);
+        break;
+    case command::kSave:
+        save(context);
+        break;
+    case command::kOpen:
+        open(context);
+        break;
+    case command::kSaveMidi:
+        saveMidi(context);
+        break;
+    case command::kAbout:
+        context.host.showAbout();
+        break;
+    default: // Enter (1) and everything else
+        break;
+    }
+}
+
+void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime) {
+    AppRecords& r = context.records;
+    context.output.setMessageTime(idealTime);
+    playStep(r.playState, r.score, r.settings, r.random, context.output);
+}
+
+void endSession(DialogContext& context) {
+    context.output.setMessageTime(SteadyClock::now());
+    stopPlayback(context.output, context.timer);
+}
+
+} // namespace tarnwick

@@ -1,0 +1,85 @@
+#pragma once
+// The main dialog's commands: what "Play", "Stop", the randomisers, the file
+// menu, the timer and the dialog's end do to the app's records, the controls,
+// the step timer and the MIDI output. Plain C++: the Qt dialog routes its
+// buttons, menu items and timer ticks here, and tests drive it directly.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "composition/random.h"
+#include "composition/score.h"
+#include "composition/song_settings.h"
+#include "controls/file_filters.h"
+#include "midi/midi_output.h"
+#include "playback/play_state.h"
+
+namespace tarnwick {
+
+class ControlPanel;
+class StepTimer;
+
+// Everything the program owns apart from the window: one of each record.
+struct AppRecords {
+    SongSettings settings;
+    Score score;
+    PlayState playState;
+    RandomGenerator random;
+};
+
+// What the commands need from the window they run in.
+class DialogHost {
+  public:
+    virtual ~DialogHost() = default;
+
+    // Runs the modal file chooser; nothing when the user cancels. Timer ticks
+    // go on being delivered while it is open.
+    virtual std::optional<std::filesystem::path> chooseFile(const FileFilter& filter,
+                                                            std::string_view title,
+                                                            std::string_view defaultExtension,
+                                                            bool forSaving) = 0;
+
+    // A modal message box telling the user that a command failed.
+    virtual void showError(std::string_view title, std::string_view message) = 0;
+
+    // The main window's title (UTF-8).
+    virtual void setTitle(std::string_view title) = 0;
+
+    // The modal About dialog.
+    virtual void showAbout() = 0;
+
+    // Ends the main dialog; the caller then stops playback and closes the
+    // output (endSession).
+    virtual void endDialog() = 0;
+};
+
+// The parts one command works on, all owned by the caller.
+struct DialogContext {
+    AppRecords& records;
+    ControlPanel& panel;
+    StepTimer& timer;
+    MidiOutput& output;
+    DialogHost& host;
+};
+
+// The start of the dialog, once the generator is seeded, the output is open
+// and the lists of the combo boxes are filled: a freshly drawn seed, the start
+// values, no drum notes, every control written.
+void initialiseSession(DialogContext& context);
+
+// Carries out one command, routed on the low 16 bits of its id
+// (tarnwick::control and tarnwick::command ids). Unknown ids, Enter (1)
+// included, do nothing.
+void runCommand(DialogContext& context, std::uint32_t commandId);
+
+// One tick of the step timer: the output learns the tick's ideal time, then the
+// step player plays one step.
+void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime);
+
+// The end of the dialog: playback stops (All Sound Off). The caller closes the
+// output afterwards.
+void endSession(DialogContext& context);
+
+} // namespace tarnwick

@@ -1,0 +1,34 @@
+#pragma once
+// The window's MIDI output: the opened output device, whose status line is
+// reported once at the start and again when the device finishes opening in the
+// background (the built-in synthesiser loads its sound font on a thread of its
+// own). The check runs on the user-interface thread every 100 ms until then,
+// so no thread waits for the font and the window stays responsive.
+
+#include <memory>
+
+#include <QTimer>
+
+#include "outputs/output_device.h"
+#include "window/main_dialog.h"
+
+namespace tarnwick {
+
+class WatchedOutput final : public MidiOutput {
+  public:
+    WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report);
+    // Closes the device; nothing is reported after this.
+    ~WatchedOutput() override;
+    WatchedOutput(const WatchedOutput&) = delete;
+    WatchedOutput& operator=(const WatchedOutput&) = delete;
+
+    void send(std::uint32_t message) override { device_->send(message); }
+    void setMessageTime(SteadyClock::time_point time) override { device_->setMessageTime(time); }
+
+  private:
+    std::unique_ptr<OutputDevice> device_;
+    StatusReport report_;
+    QTimer poll_;
+};
+
+} // namespace tarnwick
