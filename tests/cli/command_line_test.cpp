@@ -62,11 +62,12 @@ TEST(PrintScore, CompactJsonWithEveryTableFromTheStartSequence) {
                                   std::to_string(score.voice1Notes[1]) + ","));
 }
 
-TEST(PrintScore, RandSeedIsTakenModulo2To32) {
-    const std::string one = run({"--print-score", "--rand-seed", "1"}).out;
-    EXPECT_EQ(run({"--rand-seed", "4294967297", "--print-score"}).out, one);
-    EXPECT_EQ(run({"--print-score", "--rand-seed", "-4294967295"}).out, one);
-    EXPECT_NE(run({"--print-score", "--rand-seed", "2"}).out, one);
+TEST(PrintScore, RandSeedCoversThe32BitRange) {
+    const std::string top = run({"--print-score", "--rand-seed", "4294967295"}).out;
+    EXPECT_EQ(run({"--rand-seed=-1", "--print-score"}).out, top);
+    EXPECT_NE(run({"--print-score", "--rand-seed", "2"}).out, top);
+    EXPECT_EQ(run({"--print-score", "--rand-seed", "4294967296"}).status, 2);
+    EXPECT_EQ(run({"--print-score", "--rand-seed", "-2147483649"}).status, 2);
 }
 
 TEST(CommandLine, BadUsageExitsWithTwoAndExplains) {

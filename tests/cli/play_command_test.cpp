@@ -171,7 +171,7 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
         {"--play --output trace --soundfont x.sf2", 2, "--soundfont is for the output builtin"},
         {"--play --rand-seed x", 2, "decimal integer, not 'x'"},
         {"--play --play", 2, "--play given twice"},
-        {"--play --list-outputs", 2, "either --play or --list-outputs"},
+        {"--play --list-outputs", 2, "more than one command given ('--list-outputs')"},
         {"--list-outputs --output none", 2, "--list-outputs takes no options"},
         {"--play --verbose", 2, "unknown option '--verbose'"},
         {"--play --ticks 1 --settings /nonexistent/x.tarn", 2, "cannot load settings from /no"},
