@@ -27,14 +27,14 @@ std::string spelled(std::string_view name) {
 }
 
 void addTables(QCommandLineParser& parser) {
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandEntry& command : commandTable()) {
         QStringList names{fromBytes(command.name)};
         if (command.shortName != 0) {
             names.prepend(QString(QChar::fromLatin1(command.shortName)));
         }
         parser.addOption(QCommandLineOption(names, {}, fromBytes(command.valueName)));
     }
-    for (const OptionSpec& option : optionTable()) {
+    for (const OptionEntry& option : optionTable()) {
         parser.addOption(
             QCommandLineOption(fromBytes(option.name), {}, fromBytes(option.valueName)));
     }
@@ -43,8 +43,8 @@ void addTables(QCommandLineParser& parser) {
 // One command or option as found on the command line, in order.
 struct Given {
     std::string spelling; // as written, without a value: "--settings", "-h"
-    const CommandSpec* command = nullptr;
-    const OptionSpec* option = nullptr;
+    const CommandEntry* command = nullptr;
+    const OptionEntry* option = nullptr;
     std::string value;
 };
 
@@ -85,7 +85,7 @@ std::string whyNotParsed(const QCommandLineParser& parser, const std::vector<Giv
         const std::size_t equals = argument.find('=');
         if (argument.starts_with('-') && equals != std::string_view::npos) {
             const std::string_view name = argument.substr(0, equals);
-            const CommandSpec* flag = findCommand(name.substr(name.starts_with("--") ? 2 : 1));
+            const CommandEntry* flag = findCommand(name.substr(name.starts_with("--") ? 2 : 1));
             if (flag != nullptr && flag->valueName.empty()) {
                 return std::string(name) + " takes no value";
             }
@@ -94,7 +94,7 @@ std::string whyNotParsed(const QCommandLineParser& parser, const std::vector<Giv
     return toBytes(parser.errorText());
 }
 
-bool takes(const CommandSpec& command, const OptionSpec& option) {
+bool takes(const CommandEntry& command, const OptionEntry& option) {
     return std::any_of(command.takes.begin(), command.takes.end(), [&](const OptionChoice& choice) {
         return std::find(choice.begin(), choice.end(), option.name) != choice.end();
     });
@@ -142,8 +142,8 @@ std::variant<ParsedCommandLine, UsageError> chooseCommand(const std::vector<Give
 }
 
 UsageProblem readOptions(const std::vector<Given>& given, ParsedCommandLine& parsed) {
-    const CommandSpec& command = *parsed.command;
-    std::vector<const OptionSpec*> read;
+    const CommandEntry& command = *parsed.command;
+    std::vector<const OptionEntry*> read;
     for (const Given& g : given) {
         if (g.option == nullptr) {
             continue;

@@ -11,7 +11,7 @@
 namespace tarnwick {
 
 struct ParsedCommandLine {
-    const CommandSpec* command = nullptr;
+    const CommandEntry* command = nullptr;
     // Show the command's help page instead of running it: --help alone, or
     // with a command that has a page of its own.
     bool helpAsked = false;
@@ -21,7 +21,7 @@ struct ParsedCommandLine {
 struct UsageError {
     std::string reason; // one line, without the program's name
     // The command the line was about, whose help fits best; null for none.
-    const CommandSpec* command = nullptr;
+    const CommandEntry* command = nullptr;
 };
 
 // Options are written "--name value" or "--name=value"; -h and -v stand for

@@ -62,7 +62,7 @@ int printVersion(const CommandOptions& /*options*/, std::ostream& out, std::ostr
     return kExitSuccess;
 }
 
-const OptionSpec kOptions[] = {
+const OptionEntry kOptions[] = {
     {"settings", "FILE.tarn", "start from a saved settings file", "a settings file",
      readSettingsPath},
     {"rand-seed", "N", "seed the random generator with N (default: the clock)", "a number",
@@ -87,8 +87,8 @@ const HelpPage kPlayPage{
 #endif
 
 // In the order the help lists them.
-const std::vector<CommandSpec>& commands() {
-    static const std::vector<CommandSpec> table{
+const std::vector<CommandEntry>& commands() {
+    static const std::vector<CommandEntry> table{
         {.name = "print-score",
          .help = "print the score as one line of JSON",
          .takes = {{"settings"}, {"rand-seed"}},
@@ -126,26 +126,26 @@ const std::vector<CommandSpec>& commands() {
 
 } // namespace
 
-std::span<const CommandSpec> commandTable() {
+std::span<const CommandEntry> commandTable() {
     return commands();
 }
 
-std::span<const OptionSpec> optionTable() {
+std::span<const OptionEntry> optionTable() {
     return kOptions;
 }
 
-const CommandSpec* findCommand(std::string_view name) {
+const CommandEntry* findCommand(std::string_view name) {
     const auto table = commandTable();
-    const auto found = std::find_if(table.begin(), table.end(), [&](const CommandSpec& command) {
+    const auto found = std::find_if(table.begin(), table.end(), [&](const CommandEntry& command) {
         return command.name == name || (name.size() == 1 && name[0] == command.shortName);
     });
     return found == table.end() ? nullptr : &*found;
 }
 
-const OptionSpec* findOption(std::string_view name) {
+const OptionEntry* findOption(std::string_view name) {
     const auto table = optionTable();
     const auto found = std::find_if(table.begin(), table.end(),
-                                    [&](const OptionSpec& option) { return option.name == name; });
+                                    [&](const OptionEntry& option) { return option.name == name; });
     return found == table.end() ? nullptr : &*found;
 }
 

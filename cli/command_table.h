@@ -28,7 +28,7 @@ struct CommandOptions {
 // Why a value or a combination of options is refused, or nothing when it is fine.
 using UsageProblem = std::optional<std::string>;
 
-struct OptionSpec {
+struct OptionEntry {
     std::string_view name;      // without the leading "--"
     std::string_view valueName; // shown in the help, as in "--rand-seed N"
     std::string_view help;      // one line or more, each at most 55 characters
@@ -48,7 +48,7 @@ using OptionChoice = std::vector<std::string_view>;
 
 using RunCommand = int (*)(const CommandOptions& options, std::ostream& out, std::ostream& err);
 
-struct CommandSpec {
+struct CommandEntry {
     std::string_view name;           // the option that asks for it, without the leading "--"
     char shortName = 0;              // as in -h; 0 for none
     std::string_view valueName = {}; // its own value, stored as outputPath; empty for none
@@ -63,10 +63,10 @@ struct CommandSpec {
 
 inline constexpr std::string_view kHelpCommand = "help";
 
-std::span<const CommandSpec> commandTable();
-std::span<const OptionSpec> optionTable();
+std::span<const CommandEntry> commandTable();
+std::span<const OptionEntry> optionTable();
 
-const CommandSpec* findCommand(std::string_view name);
-const OptionSpec* findOption(std::string_view name);
+const CommandEntry* findCommand(std::string_view name);
+const OptionEntry* findOption(std::string_view name);
 
 } // namespace tarnwick

@@ -21,11 +21,11 @@ std::string withValue(std::string_view name, std::string_view valueName) {
 }
 
 std::string optionWithValue(std::string_view name) {
-    const OptionSpec* option = findOption(name);
+    const OptionEntry* option = findOption(name);
     return withValue(name, option != nullptr ? option->valueName : "");
 }
 
-std::string commandWithValue(const CommandSpec& command) {
+std::string commandWithValue(const CommandEntry& command) {
     const std::string shortForm =
         command.shortName != 0 ? std::string{'-', command.shortName, ',', ' '} : "";
     return shortForm + withValue(command.name, command.valueName);
@@ -88,7 +88,7 @@ void appendUnique(std::vector<OptionChoice>& choices, const std::vector<OptionCh
 void appendOptionEntries(std::string& text, const std::vector<OptionChoice>& choices) {
     for (const OptionChoice& choice : choices) {
         for (std::string_view name : choice) {
-            if (const OptionSpec* option = findOption(name)) {
+            if (const OptionEntry* option = findOption(name)) {
                 appendEntry(text, optionWithValue(name), option->help);
             }
         }
@@ -96,16 +96,16 @@ void appendOptionEntries(std::string& text, const std::vector<OptionChoice>& cho
 }
 
 std::string pageHelp(const HelpPage& page) {
-    std::vector<const CommandSpec*> commands;
+    std::vector<const CommandEntry*> commands;
     std::vector<OptionChoice> choices;
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandEntry& command : commandTable()) {
         if (command.page == &page) {
             commands.push_back(&command);
             appendUnique(choices, command.takes);
         }
     }
     std::string text;
-    for (const CommandSpec* command : commands) {
+    for (const CommandEntry* command : commands) {
         appendUsage(text,
                     (command == commands.front() ? "Usage: tarnwick " : "       tarnwick ") +
                         withValue(command->name, command->valueName),
@@ -114,7 +114,7 @@ std::string pageHelp(const HelpPage& page) {
     text += std::string(page.description) + "\n\n";
     appendOptionEntries(text, choices);
     // The page is about its first command; the others are listed like options.
-    for (const CommandSpec* command : commands) {
+    for (const CommandEntry* command : commands) {
         if (command != commands.front()) {
             appendEntry(text, commandWithValue(*command), command->help);
         }
@@ -126,7 +126,7 @@ std::string pageHelp(const HelpPage& page) {
 
 std::string overviewHelp() {
     std::vector<OptionChoice> choices;
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandEntry& command : commandTable()) {
         if (command.page == nullptr) {
             appendUnique(choices, command.takes);
         }
@@ -135,7 +135,7 @@ std::string overviewHelp() {
     appendUsage(text, "Usage: tarnwick COMMAND", usageWords(choices));
     text += "Compose a permutating fugal canon, from a freshly drawn seed or a settings file.\n"
             "\nCommands:\n";
-    for (const CommandSpec& command : commandTable()) {
+    for (const CommandEntry& command : commandTable()) {
         std::string explanation(command.help);
         if (command.page != nullptr && !command.takes.empty()) {
             explanation += " (options: tarnwick --" + std::string(command.name) + " --help)";
@@ -149,7 +149,7 @@ std::string overviewHelp() {
     return text;
 }
 
-std::string helpFor(const CommandSpec* command) {
+std::string helpFor(const CommandEntry* command) {
     return command != nullptr && command->page != nullptr ? pageHelp(*command->page)
                                                           : overviewHelp();
 }

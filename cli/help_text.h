@@ -13,6 +13,6 @@ std::string overviewHelp();
 
 // The help page of `command`, or the overview for a command without one (and
 // for null).
-std::string helpFor(const CommandSpec* command);
+std::string helpFor(const CommandEntry* command);
 
 } // namespace tarnwick
