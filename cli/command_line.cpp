@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "cli/command_arguments.h"
+#include "cli/draw_score_command.h"
 #include "cli/play_command.h"
 #include "cli/score_json.h"
 #include "cli/session_setup.h"
@@ -31,6 +32,8 @@ constexpr std::string_view kUsage =
     "\n"
     "Commands:\n"
     "  --print-score          print the score as one line of JSON\n"
+    "  --draw-score OUT.svg|OUT.png\n"
+    "                         draw the score as a piano roll image\n"
     "  --export-midi OUT.mid  write the piece as a Standard MIDI File\n"
     "  --save-settings OUT.tarn\n"
     "                         write the settings, as the dialog would read them back\n"
@@ -184,6 +187,11 @@ int runCommandLine(std::span<const std::string_view> arguments, std::ostream& ou
 #ifdef TARNWICK_HAS_PLAY_COMMAND
     if (isPlayCommand(arguments)) {
         return runPlayCommand(arguments, out, err);
+    }
+#endif
+#ifdef TARNWICK_HAS_DRAW_COMMAND
+    if (isDrawScoreCommand(arguments)) {
+        return runDrawScoreCommand(arguments, out, err);
     }
 #endif
     const auto parsed = parseOptions(arguments);
