@@ -11,22 +11,38 @@ constexpr Rgb kOctaveLine{200, 200, 200};
 constexpr Rgb kStepLine{230, 230, 230};
 constexpr Rgb kAxisText{60, 60, 60};
 constexpr Rgb kBeatMark{160, 160, 160};
-constexpr Rgb kPlayhead{0, 0, 0, 170};
+// Opaque: Qt blends a tall translucent fill on worker threads, which would
+// cost each tick's repaint several times the fill itself.
+constexpr Rgb kPlayhead{64, 64, 64};
 constexpr int kStepLabelEvery = 128;
 
 bool overlaps(int step, int length, StepSpan span) {
     return step <= span.last && step + length - 1 >= span.first;
 }
 
+// The part of `area` over the span's columns; at either end of the pass it
+// reaches out over the margin. Keeping fills to what is repainted keeps a
+// small repaint cheap.
+Rect withinSpan(const Rect& area, const RollLayout& layout, StepSpan span) {
+    const double left = span.first <= 0 ? area.x : std::max(area.x, layout.stepX(span.first));
+    const double right = span.last >= kStepCount - 1
+                             ? area.x + area.width
+                             : std::min(area.x + area.width, layout.stepX(span.last + 1));
+    return {left, area.y, std::max(right - left, 0.0), area.height};
+}
+
 // A grid line along the rows at each C, labelled with its octave.
-void drawPitchAxis(const RollLayout& layout, RollCanvas& canvas) {
-    const Rect plot = layout.plotRect();
+void drawPitchAxis(const RollLayout& layout, RollCanvas& canvas, StepSpan steps) {
+    const Rect plot = withinSpan(layout.plotRect(), layout, steps);
     const PitchSpan span = layout.pitchSpan();
-    const double labelX = plot.x - layout.metrics().fontSize / 3;
+    const double labelX = layout.stepX(0) - layout.metrics().fontSize / 3;
     for (int note = span.low; note <= span.high; note += 12) {
         const Rect row = layout.noteRect(0, 1, note);
         canvas.fillRect({plot.x, row.y + row.height - 1, plot.width, 1}, kOctaveLine);
-        canvas.text(labelX, layout.noteCentreY(note), noteName(note), kAxisText, TextAnchor::End);
+        if (steps.first == 0) {
+            canvas.text(labelX, layout.noteCentreY(note), noteName(note), kAxisText,
+                        TextAnchor::End);
+        }
     }
 }
 
@@ -85,11 +101,11 @@ Rgb lineColour(RollLine line) {
 
 void drawRoll(const RollPicture& picture, const RollLayout& layout, RollCanvas& canvas,
               StepSpan span) {
-    canvas.fillRect({0, 0, layout.width(), layout.height()}, kBackground);
-    canvas.fillRect(layout.laneRect(), kLaneBackground);
+    canvas.fillRect(withinSpan({0, 0, layout.width(), layout.height()}, layout, span), kBackground);
+    canvas.fillRect(withinSpan(layout.laneRect(), layout, span), kLaneBackground);
     drawLegend(picture, layout, canvas);
     drawStepAxis(layout, canvas);
-    drawPitchAxis(layout, canvas);
+    drawPitchAxis(layout, canvas, span);
     const PitchSpan pitches = layout.pitchSpan();
     for (const RollNote& note : picture.notes) {
         if (overlaps(note.step, note.length, span) && note.note >= pitches.low &&

@@ -45,8 +45,10 @@ struct StepSpan {
     int last = kStepCount - 1;
 };
 
-// The backgrounds, the octave and step axes with their grid, the notes and the
-// picture's drum hits; only notes and hits within `span` are drawn.
+// The backgrounds, the legend, the octave and step axes with their grid, the
+// notes and the picture's drum hits, over the columns of `span` (and the
+// margins beside it at either end of the pass). A canvas that clips may be
+// given a span that covers what it repaints.
 void drawRoll(const RollPicture& picture, const RollLayout& layout, RollCanvas& canvas,
               StepSpan span = {});
 

@@ -17,16 +17,15 @@ struct RollCase {
     std::vector<RollNote> expectedStart; // the first notes of the picture, line by line
 };
 
+// Seed 2 -1, repeat length 1, harmony offset 3, the rest at the start values.
 inline SongSettings workedExampleSettings() {
-    SongSettings s;
-    s.seedCount = 2;
-    s.seed = {2, -1};
-    s.lowOctave = {1, 1, 1};
-    s.highOctave = {10, 10, 10};
-    s.voiceOffset = {24, 12, 0};
-    s.repeatLength = 1;
-    s.harmonyOffset = 3;
-    return s;
+    return {.seedCount = 2,
+            .seed = {2, -1},
+            .lowOctave = {1, 1, 1},
+            .highOctave = {10, 10, 10},
+            .voiceOffset = {24, 12, 0},
+            .repeatLength = 1,
+            .harmonyOffset = 3};
 }
 
 // A hand-made score: rests and entries above 127 on every line.
