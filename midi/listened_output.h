@@ -23,6 +23,7 @@ class ListenedOutput final : public MidiOutput {
         listener_(message);
     }
     void setMessageTime(SteadyClock::time_point time) override { inner_->setMessageTime(time); }
+    bool takesClock() const override { return inner_->takesClock(); }
 
   private:
     std::unique_ptr<MidiOutput> inner_;

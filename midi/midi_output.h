@@ -25,6 +25,11 @@ class MidiOutput {
     // so a late tick is still heard on the beat. Outputs that play at once
     // ignore it.
     virtual void setMessageTime(SteadyClock::time_point /*time*/) {}
+
+    // True when MIDI clock (Start, pulses, Stop) should be sent here: a port
+    // that a drum machine or sequencer may follow. A synthesiser has no use
+    // for it.
+    virtual bool takesClock() const { return false; }
 };
 
 // Packs a status byte and two data bytes into a short message.

@@ -11,8 +11,10 @@ namespace tarnwick {
 class RecordingOutput : public MidiOutput {
   public:
     void send(std::uint32_t message) override { messages.push_back(message); }
+    bool takesClock() const override { return clock; }
 
     std::vector<std::uint32_t> messages;
+    bool clock = false; // stands for a port, which takes MIDI clock
 };
 
 } // namespace tarnwick

@@ -17,6 +17,8 @@ class ManualStepTimer : public StepTimer {
         running = false;
         ++stops;
     }
+    bool isRunning() const override { return running; }
+    int periodMs() const override { return period; }
 
     bool running = false;
     int period = 0;

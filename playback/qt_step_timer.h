@@ -27,7 +27,8 @@ class QtStepTimer final : public StepTimer {
     void start(int periodMs) override;
     void stop() override;
 
-    bool isRunning() const { return timer_.isActive(); }
+    bool isRunning() const override { return timer_.isActive(); }
+    int periodMs() const override { return timer_.interval(); }
 
   private:
     QTimer timer_;

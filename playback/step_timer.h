@@ -14,6 +14,13 @@ class StepTimer {
 
     // No further ticks.
     virtual void stop() = 0;
+
+    // True from a start until the next stop: the music plays.
+    virtual bool isRunning() const = 0;
+
+    // The period of the last start, as the timer runs it (it may raise a
+    // period too short for it); 0 before the first start.
+    virtual int periodMs() const = 0;
 };
 
 } // namespace tarnwick

@@ -38,12 +38,16 @@ void fillDrumNotes(const SongSettings& settings, Score& score) {
     }
 }
 
-void startPlayback(const SongSettings& settings, Score& score, PlayState& state, MidiOutput& output,
-                   StepTimer& timer) {
-    fillDrumNotes(settings, score);
+void setUpVoiceChannels(const SongSettings& settings, MidiOutput& output) {
     for (int channel = 0; channel < kVoiceCount; ++channel) {
         setUpVoiceChannel(settings, channel, output);
     }
+}
+
+void startPlayback(const SongSettings& settings, Score& score, PlayState& state, MidiOutput& output,
+                   StepTimer& timer) {
+    fillDrumNotes(settings, score);
+    setUpVoiceChannels(settings, output);
     state.playPosition = 0;
     state.drumSlotCounter = 0;
     // A full beat already counted: the first tick strikes a drum.

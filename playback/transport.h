@@ -14,6 +14,10 @@ class StepTimer;
 // entry outside the table gives no hit.
 void fillDrumNotes(const SongSettings& settings, Score& score);
 
+// The set-up of the three voice channels, channel 0 first: All Sound Off,
+// program, modulation wheel and portamento, as a start sends it.
+void setUpVoiceChannels(const SongSettings& settings, MidiOutput& output);
+
 // The second half of "Play", after the score is generated: fills the drum
 // notes, sends each voice channel its set-up (All Sound Off, program,
 // modulation wheel, portamento), resets the player's counters so the first
