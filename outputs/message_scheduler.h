@@ -89,6 +89,12 @@ class MessageScheduler {
     // Messages waiting for the audio thread (a snapshot).
     std::size_t pending() const { return queue_.size(); }
 
+    // --- or a consumer that places the messages itself (a MIDI port) ---
+
+    // The oldest waiting message, or nullptr; it stays queued until pop().
+    const TimedMessage* front() const { return queue_.front(); }
+    void pop() { queue_.pop(); }
+
   private:
     static bool isNoteOn(std::uint32_t message) {
         return (messageStatus(message) & 0xF0) == 0x90 && messageData2(message) != 0;

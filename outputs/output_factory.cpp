@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <iostream>
 
+#include <RtMidi.h>
+
 #include "outputs/audio_sink.h"
 #include "outputs/builtin_synth_output.h"
+#include "outputs/jack_midi_output.h"
+#include "outputs/jack_probe.h"
 #include "outputs/port_output.h"
 #include "outputs/silent_output.h"
 #include "outputs/soundfont_locator.h"
@@ -15,6 +19,7 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view kPortPrefix = "port:";
+constexpr std::string_view kNoSound = "No sound: ";
 const std::int64_t kNoTicks = 0;
 
 void renderSilence(void* /*user*/, float* left, float* right, int frames) {
@@ -32,66 +37,231 @@ std::string firstWorkingAudioDriver() {
     return {};
 }
 
-std::string apiName(RtMidi::Api api) {
-    return RtMidi::getApiDisplayName(api);
+// The virtual port where it exists both on JACK and on the ALSA sequencer:
+// every message goes to both.
+class FanOutOutput final : public OutputDevice {
+  public:
+    explicit FanOutOutput(std::vector<std::unique_ptr<OutputDevice>> outputs)
+        : outputs_(std::move(outputs)) {}
+
+    void send(std::uint32_t message) override {
+        for (auto& output : outputs_) {
+            output->send(message);
+        }
+    }
+    void setMessageTime(SteadyClock::time_point time) override {
+        for (auto& output : outputs_) {
+            output->setMessageTime(time);
+        }
+    }
+    bool takesClock() const override { return true; }
+    std::string status() const override {
+        std::string text;
+        for (const auto& output : outputs_) {
+            text += (text.empty() ? "" : "; ") + output->status();
+        }
+        return text;
+    }
+    bool isSilent() const override {
+        return std::all_of(outputs_.begin(), outputs_.end(),
+                           [](const auto& output) { return output->isSilent(); });
+    }
+
+  private:
+    std::vector<std::unique_ptr<OutputDevice>> outputs_;
+};
+
+// --- builtin ---
+
+std::vector<OutputChoice> listBuiltin(Listing listing) {
+    const std::string label = "Built-in synthesiser";
+    if (listing == Listing::Menu) {
+        return {{std::string(kDefaultOutputName), {}, label}};
+    }
+    const std::string font = findSoundFont(defaultSoundFontPaths());
+    const std::string driver = font.empty() ? std::string() : firstWorkingAudioDriver();
+    if (driver.empty()) {
+        return {};
+    }
+    return {{std::string(kDefaultOutputName),
+             "built-in synthesiser, " + soundFontDisplayName(font) + " through " + driver, label}};
 }
+
+std::unique_ptr<OutputDevice> openBuiltin(std::string_view /*detail*/, const OutputOptions& options,
+                                          std::string& /*failure*/) {
+    BuiltinSynthOptions builtin;
+    builtin.soundFont = options.soundFont;
+    builtin.scheduler = options.scheduler;
+    return std::make_unique<BuiltinSynthOutput>(builtin);
+}
+
+// --- port:NAME ---
+
+std::vector<OutputChoice> listPorts(Listing /*listing*/) {
+    std::vector<OutputChoice> choices;
+    for (const MidiPort& port : listMidiPorts()) {
+        const std::string system =
+            port.api == RtMidi::UNIX_JACK ? "JACK" : RtMidi::getApiDisplayName(port.api);
+        choices.push_back({std::string(kPortPrefix) + port.name, "MIDI port (" + system + ")",
+                           port.name + " (" + system + ")"});
+    }
+    return choices;
+}
+
+std::unique_ptr<OutputDevice> openPort(std::string_view detail, const OutputOptions& options,
+                                       std::string& failure) {
+    return openPortOutput(detail, options.scheduler, failure);
+}
+
+// --- virtual ---
+
+// The MIDI systems a virtual port can be made on now.
+std::string virtualPortSystems() {
+    std::string systems = probeJackServer() ? "JACK" : "";
+    const std::vector<RtMidi::Api> apis = usableMidiApis();
+    if (std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) != apis.end()) {
+        systems += systems.empty() ? "ALSA" : " and ALSA";
+    }
+    return systems;
+}
+
+std::vector<OutputChoice> listVirtual(Listing /*listing*/) {
+    const std::string systems = virtualPortSystems();
+    if (systems.empty()) {
+        return {};
+    }
+    return {{"virtual", "virtual MIDI port Tarnwick (" + systems + ")",
+             "Virtual port \"Tarnwick\" (" + systems + ")"}};
+}
+
+std::unique_ptr<OutputDevice> openVirtual(std::string_view /*detail*/, const OutputOptions& options,
+                                          std::string& failure) {
+    std::vector<std::unique_ptr<OutputDevice>> sides;
+    std::string jackFailure;
+    std::string alsaFailure;
+    if (auto jack = openJackMidiOutput("", options.scheduler, jackFailure)) {
+        sides.push_back(std::move(jack));
+    }
+    if (auto alsa = openAlsaVirtualPort(options.scheduler, alsaFailure)) {
+        sides.push_back(std::move(alsa));
+    }
+    if (sides.empty()) {
+        failure = "no virtual MIDI port could be made (" + jackFailure + ", " + alsaFailure + ")";
+        return nullptr;
+    }
+    if (sides.size() == 1) {
+        return std::move(sides.front());
+    }
+    return std::make_unique<FanOutOutput>(std::move(sides));
+}
+
+// --- none and trace ---
+
+std::vector<OutputChoice> listNone(Listing /*listing*/) {
+    return {{"none", "no sound", "None"}};
+}
+
+std::unique_ptr<OutputDevice> openNone(std::string_view /*detail*/,
+                                       const OutputOptions& /*options*/, std::string& /*failure*/) {
+    return std::make_unique<SilentOutput>("No sound: the output is none");
+}
+
+std::vector<OutputChoice> listTrace(Listing listing) {
+    if (listing == Listing::Menu) {
+        return {};
+    }
+    return {{"trace", "every message written to standard output", "Trace"}};
+}
+
+std::unique_ptr<OutputDevice> openTrace(std::string_view /*detail*/, const OutputOptions& options,
+                                        std::string& /*failure*/) {
+    return std::make_unique<TraceOutput>(
+        options.traceStream != nullptr ? *options.traceStream : std::cout,
+        options.ticksPlayed != nullptr ? *options.ticksPlayed : kNoTicks);
+}
+
+// The trace stands for a port in scripts and tests, so it takes the clock.
+const OutputBackend kBackends[] = {
+    {"builtin", "builtin", false, listBuiltin, openBuiltin},
+    {"port", "port:NAME", true, listPorts, openPort},
+    {"virtual", "virtual", true, listVirtual, openVirtual},
+    {"none", "none", false, listNone, openNone},
+    {"trace", "trace", true, listTrace, openTrace},
+};
 
 } // namespace
 
-bool isOutputName(std::string_view name) {
-    if (name.starts_with(kPortPrefix)) {
-        return name.size() > kPortPrefix.size();
+std::span<const OutputBackend> outputBackends() {
+    return kBackends;
+}
+
+const OutputBackend* findOutputBackend(std::string_view name) {
+    for (const OutputBackend& backend : kBackends) {
+        const bool matches = backend.name == "port"
+                                 ? name.starts_with(kPortPrefix) && name.size() > kPortPrefix.size()
+                                 : name == backend.name;
+        if (matches) {
+            return &backend;
+        }
     }
-    return name == "builtin" || name == "none" || name == "trace";
+    return nullptr;
+}
+
+bool isOutputName(std::string_view name) {
+    return findOutputBackend(name) != nullptr;
+}
+
+std::string outputNamesText() {
+    std::string text;
+    for (const OutputBackend& backend : kBackends) {
+        text += (text.empty() ? "" : ", ") + std::string(backend.spelled);
+    }
+    return text;
 }
 
 std::unique_ptr<OutputDevice> openMidiOutput(const OutputOptions& options) {
-    const std::string_view name = options.name;
-    if (name == "builtin") {
-        BuiltinSynthOptions builtin;
-        builtin.soundFont = options.soundFont;
-        builtin.scheduler = options.scheduler;
-        return std::make_unique<BuiltinSynthOutput>(builtin);
+    const OutputBackend* backend = findOutputBackend(options.name);
+    if (backend == nullptr) {
+        return std::make_unique<SilentOutput>(std::string(kNoSound) +
+                                              "there is no output called '" + options.name + "'");
     }
-    if (name == "trace") {
-        return std::make_unique<TraceOutput>(
-            options.traceStream != nullptr ? *options.traceStream : std::cout,
-            options.ticksPlayed != nullptr ? *options.ticksPlayed : kNoTicks);
+    const std::string_view detail = backend->name == "port"
+                                        ? std::string_view(options.name).substr(kPortPrefix.size())
+                                        : std::string_view();
+    std::string failure;
+    if (auto device = backend->open(detail, options, failure)) {
+        return device;
     }
-    if (name == "none") {
-        return std::make_unique<SilentOutput>("No sound: the output is none");
+    return std::make_unique<SilentOutput>(std::string(kNoSound) + failure);
+}
+
+std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
+                                                   std::string& note) {
+    auto device = openMidiOutput(options);
+    if (!device->isSilent() || options.name == "none" || options.name == kDefaultOutputName) {
+        return device;
     }
-    if (isOutputName(name)) {
-        std::string failure;
-        if (auto port = openPortOutput(name.substr(kPortPrefix.size()), failure)) {
-            return port;
-        }
-        return std::make_unique<SilentOutput>("No sound: " + failure);
+    std::string reason = device->status();
+    if (reason.starts_with(kNoSound)) {
+        reason.erase(0, kNoSound.size());
     }
-    return std::make_unique<SilentOutput>("No sound: there is no output called '" +
-                                          std::string(name) + "'");
+    note = "The output " + options.name + " could not be opened (" + reason + "). ";
+    OutputOptions builtin = options;
+    builtin.name = kDefaultOutputName;
+    return openMidiOutput(builtin);
 }
 
 void closeMidiOutput(std::unique_ptr<OutputDevice>& output) {
     output.reset();
 }
 
-std::vector<OutputChoice> listMidiOutputs() {
+std::vector<OutputChoice> listMidiOutputs(Listing listing) {
     std::vector<OutputChoice> choices;
-    const std::string font = findSoundFont(defaultSoundFontPaths());
-    if (!font.empty()) {
-        const std::string driver = firstWorkingAudioDriver();
-        if (!driver.empty()) {
-            choices.push_back({"builtin", "built-in synthesiser, " + soundFontDisplayName(font) +
-                                              " through " + driver});
+    for (const OutputBackend& backend : kBackends) {
+        for (OutputChoice& choice : backend.list(listing)) {
+            choices.push_back(std::move(choice));
         }
     }
-    for (const MidiPort& port : listMidiPorts()) {
-        choices.push_back(
-            {std::string(kPortPrefix) + port.name, "MIDI port (" + apiName(port.api) + ")"});
-    }
-    choices.push_back({"none", "no sound"});
-    choices.push_back({"trace", "every message written to standard output"});
     return choices;
 }
 

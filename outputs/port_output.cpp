@@ -1,10 +1,15 @@
 #include "outputs/port_output.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <optional>
 #include <unistd.h>
 
+#include "outputs/jack_midi_output.h"
 #include "outputs/jack_probe.h"
+#include "outputs/midi_bytes.h"
+#include "outputs/timed_sender.h"
 
 namespace tarnwick {
 
@@ -17,45 +22,6 @@ constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
 // away while sending) here instead of printing and throwing them.
 void ignoreMidiError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* /*user*/) {}
 
-class PortOutput final : public OutputDevice {
-  public:
-    PortOutput(std::unique_ptr<RtMidiOut> client, std::string portName)
-        : client_(std::move(client)), portName_(std::move(portName)) {}
-
-    ~PortOutput() override {
-        try {
-            client_->closePort();
-        } catch (const RtMidiError&) {
-            // Closing is best effort.
-        }
-    }
-    PortOutput(const PortOutput&) = delete;
-    PortOutput& operator=(const PortOutput&) = delete;
-
-    void send(std::uint32_t message) override {
-        const MidiBytes bytes = midiBytes(message);
-        try {
-            client_->sendMessage(bytes.bytes.data(), bytes.size);
-        } catch (const RtMidiError&) {
-            // A lost port makes sends fail silently; playback goes on.
-        }
-    }
-
-    std::string status() const override { return "MIDI port: " + portName_; }
-    bool isSilent() const override { return false; }
-
-  private:
-    std::unique_ptr<RtMidiOut> client_;
-    std::string portName_;
-};
-
-std::string lowerCase(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
-}
-
 std::vector<std::string> portNames(RtMidiOut& client) {
     std::vector<std::string> names;
     try {
@@ -67,6 +33,100 @@ std::vector<std::string> portNames(RtMidiOut& client) {
         // A client that cannot list its ports offers none.
     }
     return names;
+}
+
+// An RtMidi port, opened or virtual. The client is used by the sender's
+// thread alone once the port is open.
+class PortOutput final : public OutputDevice {
+  public:
+    // `portName` empty: the client's virtual port, which is never missed.
+    PortOutput(std::unique_ptr<RtMidiOut> client, std::string portName,
+               const SchedulerConfig& config)
+        : client_(std::move(client)), portName_(std::move(portName)),
+          sender_(
+              std::in_place, config, [this](std::uint32_t message) { deliver(message); },
+              [this] { checkPort(); }) {}
+
+    ~PortOutput() override {
+        sender_.reset(); // the last messages go out first
+        try {
+            client_->closePort();
+        } catch (const RtMidiError&) {
+            // Closing is best effort.
+        }
+    }
+    PortOutput(const PortOutput&) = delete;
+    PortOutput& operator=(const PortOutput&) = delete;
+
+    void send(std::uint32_t message) override { sender_->send(message); }
+    void setMessageTime(SteadyClock::time_point time) override { sender_->setMessageTime(time); }
+    bool takesClock() const override { return true; }
+
+    std::string status() const override {
+        if (portName_.empty()) {
+            return "Virtual MIDI port: Tarnwick (ALSA)";
+        }
+        return lost_ ? "No sound: the MIDI port " + portName_ + " has gone"
+                     : "MIDI port: " + portName_;
+    }
+    bool isSilent() const override { return lost_; }
+
+  private:
+    void deliver(std::uint32_t message) {
+        if (lost_) {
+            return;
+        }
+        const MidiBytes bytes = midiBytes(message);
+        try {
+            client_->sendMessage(bytes.bytes.data(), bytes.size);
+        } catch (const RtMidiError&) {
+            // A port that went away fails silently here; checkPort notices.
+        }
+    }
+
+    // A port that is no longer listed has gone (its program quit, its
+    // device was unplugged).
+    void checkPort() {
+        if (!portName_.empty() && !lost_) {
+            const std::vector<std::string> names = portNames(*client_);
+            lost_ = std::find(names.begin(), names.end(), portName_) == names.end();
+        }
+    }
+
+    std::unique_ptr<RtMidiOut> client_;
+    std::string portName_;
+    std::atomic<bool> lost_{false};
+    std::optional<TimedSender> sender_;
+};
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view name,
+                                             const SchedulerConfig& config, std::string& failure) {
+    auto client = createMidiClient(api, failure);
+    if (!client) {
+        return nullptr;
+    }
+    const std::vector<std::string> names = portNames(*client);
+    const auto found = std::find(names.begin(), names.end(), name);
+    try {
+        if (found != names.end()) {
+            client->openPort(static_cast<unsigned>(found - names.begin()), kClientName);
+        }
+    } catch (const RtMidiError& error) {
+        failure = error.getMessage();
+        return nullptr;
+    }
+    if (!client->isPortOpen()) {
+        failure = "the MIDI port '" + std::string(name) + "' could not be opened";
+        return nullptr;
+    }
+    return std::make_unique<PortOutput>(std::move(client), std::string(name), config);
 }
 
 } // namespace
@@ -90,10 +150,7 @@ std::vector<RtMidi::Api> usableMidiApis() {
         if (api == RtMidi::LINUX_ALSA && access(kAlsaSequencerDevice, R_OK | W_OK) != 0) {
             continue;
         }
-        if (api == RtMidi::UNIX_JACK && !probeJackServer()) {
-            continue;
-        }
-        if (api == RtMidi::RTMIDI_DUMMY) {
+        if (api == RtMidi::UNIX_JACK || api == RtMidi::RTMIDI_DUMMY) {
             continue;
         }
         usable.push_back(api);
@@ -103,14 +160,15 @@ std::vector<RtMidi::Api> usableMidiApis() {
 
 std::vector<MidiPort> listMidiPorts() {
     std::vector<MidiPort> ports;
+    for (std::string& name : listJackMidiInputs()) {
+        ports.push_back(MidiPort{RtMidi::UNIX_JACK, std::move(name)});
+    }
     for (RtMidi::Api api : usableMidiApis()) {
         std::string failure;
-        auto client = createMidiClient(api, failure);
-        if (!client) {
-            continue;
-        }
-        for (std::string& name : portNames(*client)) {
-            ports.push_back(MidiPort{api, std::move(name)});
+        if (auto client = createMidiClient(api, failure)) {
+            for (std::string& name : portNames(*client)) {
+                ports.push_back(MidiPort{api, std::move(name)});
+            }
         }
     }
     return ports;
@@ -135,28 +193,13 @@ int choosePort(const std::vector<std::string>& ports, std::string_view name) {
     return found;
 }
 
-std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, std::string& failure) {
-    const std::vector<RtMidi::Api> apis = usableMidiApis();
-    if (apis.empty()) {
+std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const SchedulerConfig& config,
+                                             std::string& failure) {
+    if (usableMidiApis().empty() && !probeJackServer()) {
         failure = "no MIDI system is available (no ALSA sequencer, no JACK server)";
         return nullptr;
     }
-    std::vector<MidiPort> ports;
-    std::vector<std::unique_ptr<RtMidiOut>> clients;
-    std::vector<std::size_t> clientOfPort;
-    for (RtMidi::Api api : apis) {
-        std::string clientFailure;
-        auto client = createMidiClient(api, clientFailure);
-        if (!client) {
-            failure = clientFailure;
-            continue;
-        }
-        for (std::string& portName : portNames(*client)) {
-            ports.push_back(MidiPort{api, std::move(portName)});
-            clientOfPort.push_back(clients.size());
-        }
-        clients.push_back(std::move(client));
-    }
+    const std::vector<MidiPort> ports = listMidiPorts();
     std::vector<std::string> names;
     for (const MidiPort& port : ports) {
         names.push_back(port.name);
@@ -170,33 +213,31 @@ std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, std::string&
         failure = "more than one MIDI port matches '" + std::string(name) + "'";
         return nullptr;
     }
-    const auto index = static_cast<std::size_t>(chosen);
-    std::unique_ptr<RtMidiOut>& client = clients[clientOfPort[index]];
-    // The port's index within its own client.
-    unsigned portIndex = 0;
-    for (std::size_t i = 0; i < index; ++i) {
-        if (clientOfPort[i] == clientOfPort[index]) {
-            ++portIndex;
-        }
+    const MidiPort& port = ports[static_cast<std::size_t>(chosen)];
+    if (port.api == RtMidi::UNIX_JACK) {
+        return openJackMidiOutput(port.name, config, failure);
+    }
+    return openRtMidiPort(port.api, port.name, config, failure);
+}
+
+std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
+                                                  std::string& failure) {
+    const std::vector<RtMidi::Api> apis = usableMidiApis();
+    if (std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) == apis.end()) {
+        failure = "no ALSA sequencer";
+        return nullptr;
+    }
+    auto client = createMidiClient(RtMidi::LINUX_ALSA, failure);
+    if (!client) {
+        return nullptr;
     }
     try {
-        client->openPort(portIndex, kClientName);
+        client->openVirtualPort(kClientName);
     } catch (const RtMidiError& error) {
         failure = error.getMessage();
         return nullptr;
     }
-    if (!client->isPortOpen()) {
-        failure = "the MIDI port '" + ports[index].name + "' could not be opened";
-        return nullptr;
-    }
-    return std::make_unique<PortOutput>(std::move(client), ports[index].name);
-}
-
-MidiBytes midiBytes(std::uint32_t message) {
-    const std::uint8_t status = messageStatus(message);
-    const std::uint8_t kind = status & 0xF0;
-    const std::size_t size = (kind == 0xC0 || kind == 0xD0) ? 2 : 3;
-    return MidiBytes{{status, messageData1(message), messageData2(message)}, size};
+    return std::make_unique<PortOutput>(std::move(client), std::string(), config);
 }
 
 } // namespace tarnwick

@@ -2,7 +2,8 @@
 // The output "trace": sounds nothing and writes every message as it is sent,
 // one line each: "<tick> <status> <data1> <data2>", the three bytes as two
 // uppercase hexadecimal digits each (all three always; a program change's
-// second data byte is 00).
+// second data byte is 00, a clock message's two are). It writes what a port
+// would be sent, MIDI clock included.
 
 #include <cstdint>
 #include <iosfwd>
@@ -22,6 +23,7 @@ class TraceOutput final : public OutputDevice {
 
     void send(std::uint32_t message) override;
     std::string status() const override { return "Trace: every message written to the output"; }
+    bool takesClock() const override { return true; }
     bool isSilent() const override { return false; }
 
   private:

@@ -1,16 +1,21 @@
-// Outputs chosen by name, and external MIDI ports through RtMidi. This machine
-// has no ALSA sequencer and no JACK server; that failing to open a port ends
-// in a silent output that says why is checked through `tarnwick --play`.
+// Outputs chosen by name, and what MIDI ports are handed and when. This
+// machine has no ALSA sequencer; our JACK client meets a real JACK server in
+// jack_midi_test.py, and a port that cannot be opened is checked through
+// `tarnwick --play`.
 
 #include <array>
+#include <cstdio>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "outputs/jack_time_map.h"
+#include "outputs/midi_bytes.h"
 #include "outputs/output_factory.h"
 #include "outputs/port_output.h"
+#include "outputs/timed_message_order.h"
 
 namespace tarnwick {
 namespace {
@@ -24,14 +29,90 @@ TEST(PortOutput, AnAlsaClientWithoutTheSequencerFailsWithRtMidisMessage) {
     EXPECT_NE(failure.find("ALSA"), std::string::npos) << failure;
 }
 
-TEST(OutputFactory, ListsWhatCanBeOpenedEndingWithNoneAndTrace) {
-    const std::vector<OutputChoice> choices = listMidiOutputs();
-    ASSERT_GE(choices.size(), 2u);
-    EXPECT_EQ(choices[choices.size() - 2].name, "none");
-    EXPECT_EQ(choices.back().name, "trace");
-    for (const OutputChoice& choice : choices) {
+TEST(OutputFactory, ListsFromOneTableTheCommandLinesAndTheMenusWay) {
+    const std::vector<OutputChoice> listed = listMidiOutputs();
+    ASSERT_GE(listed.size(), 2u);
+    EXPECT_EQ(listed[listed.size() - 2].name, "none");
+    EXPECT_EQ(listed.back().name, "trace");
+    for (const OutputChoice& choice : listed) {
         EXPECT_TRUE(isOutputName(choice.name)) << choice.name;
     }
+    // The menu always offers the built-in synthesiser, first, and no trace.
+    const std::vector<OutputChoice> menu = listMidiOutputs(Listing::Menu);
+    EXPECT_EQ(menu.front().label, "Built-in synthesiser");
+    EXPECT_EQ(menu.back().label, "None");
+    EXPECT_EQ(outputNamesText(), "builtin, port:NAME, virtual, none, trace");
+    EXPECT_FALSE(isOutputName("port:") || isOutputName("virtual:x") || isOutputName(""));
+}
+
+TEST(OutputFactory, ARememberedOutputThatCannotOpenGivesWayToTheBuiltInSynthesiser) {
+    OutputOptions options;
+    options.name = "port:Nothing Like It";
+    std::string note;
+    const auto output = openRememberedOutput(options, note);
+    EXPECT_EQ(note, "The output port:Nothing Like It could not be opened (" +
+                        openMidiOutput(options)->status().substr(10) + "). ");
+    EXPECT_TRUE(output->status().starts_with("Built-in synthesiser") ||
+                output->status().starts_with("No sound")) // no font or audio here
+        << output->status();
+    note.clear();
+    options.name = "none";
+    EXPECT_TRUE(openRememberedOutput(options, note)->isSilent());
+    EXPECT_EQ(note, "");
+}
+
+// What a port is handed, in order, from messages sent at the given times (ms):
+// "F8@40" for a clock pulse due 40 ms after the start.
+std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int>>& sent,
+                                  std::vector<int> limitsMs) {
+    const SteadyClock::time_point start{std::chrono::seconds(7)};
+    MessageScheduler source({.latency = std::chrono::milliseconds(0)});
+    for (const auto& [message, ms] : sent) {
+        source.setMessageTime(start + std::chrono::milliseconds(ms));
+        source.send(message);
+    }
+    TimedMessageOrder order;
+    std::vector<std::string> out;
+    for (int limit : limitsMs) {
+        const std::int64_t limitNs =
+            (start + std::chrono::milliseconds(limit)).time_since_epoch().count();
+        order.release(
+            source, [&](std::int64_t dueNs) { return dueNs <= limitNs; },
+            [&](std::uint32_t message, std::int64_t dueNs) {
+                char text[32];
+                std::snprintf(
+                    text, sizeof text, "%X@%lld", message & 0xFFu,
+                    static_cast<long long>((dueNs - start.time_since_epoch().count()) / 1000000));
+                out.push_back(text + std::string(limit == limitsMs.back() ? "" : "<"));
+            });
+    }
+    return out;
+}
+
+TEST(TimedMessageOrder, KeepsTheOrderSentButPlacesEachPulseAtItsTimeUntilAStop) {
+    using V = std::vector<std::string>;
+    constexpr std::uint32_t kOn = 0x90, kOff = 0x80, kPulse = 0xF8, kStop = 0xFC, kAso = 0xB0;
+    // A step at 0 with its pulses at 0, 50 and 100; the next step at 150.
+    const std::vector<std::pair<std::uint32_t, int>> steps{
+        {kPulse, 0}, {kOn, 0}, {kPulse, 50}, {kPulse, 100}, {kPulse, 150}, {kOff, 150}};
+    EXPECT_EQ(released(steps, {0, 60, 200}),
+              (V{"F8@0<", "90@0<", "F8@50<", "F8@100", "F8@150", "80@150"}));
+    // Stop at 70 comes before the pulse at 100, and drops it.
+    EXPECT_EQ(released({{kPulse, 0}, {kPulse, 50}, {kPulse, 100}, {kAso, 70}, {kStop, 70}}, {200}),
+              (V{"F8@0", "F8@50", "B0@70", "FC@70"}));
+    // Any other message due earlier than the one before it waits for that one.
+    EXPECT_EQ(released({{kOn, 30}, {kOff, 20}}, {25, 30}), (V{"90@30", "80@20"}));
+}
+
+TEST(JackTimeMap, PlacesTimesInTheCycleAcrossTheWrapOfJacksFrameTime) {
+    JackTimeMap map(48000.0);
+    const std::int64_t startNs = 1'000'000'000;
+    const std::uint32_t first = 0xFFFFFF00u; // 256 frames before the wrap
+    map.beginCycle(first, 256, startNs);
+    EXPECT_DOUBLE_EQ(map.offsetOf(startNs + 1'000'000), 48.0); // 1 ms in
+    map.beginCycle(first + 256, 256, startNs + 5'333'333);     // wrapped to 0
+    EXPECT_NEAR(map.offsetOf(startNs + 5'333'333 + 2'000'000), 96.0, 0.01);
+    EXPECT_LT(map.offsetOf(startNs), 0.0);
 }
 
 TEST(PortOutput, ChoosesAPortByFullNameOrByAUniquePart) {
@@ -46,13 +127,14 @@ TEST(PortOutput, ChoosesAPortByFullNameOrByAUniquePart) {
     EXPECT_EQ(choosePort(ports, ""), -1);
 }
 
-TEST(PortOutput, SendsTwoBytesForProgramAndChannelPressureAndThreeOtherwise) {
-    const MidiBytes program = midiBytes(packShortMessage(0xC3, 40));
-    EXPECT_EQ(program.size, 2u);
-    EXPECT_EQ(program.bytes[0], 0xC3);
-    EXPECT_EQ(program.bytes[1], 40);
-    EXPECT_EQ(midiBytes(packShortMessage(0xD0, 0x7F)).size, 2u);
-    EXPECT_EQ(midiBytes(packShortMessage(0x99, 36, 100)).size, 3u);
+TEST(PortOutput, SendsOneByteForClockTwoForProgramAndPressureAndThreeOtherwise) {
+    const std::pair<std::uint32_t, std::size_t> sizes[] = {
+        {packShortMessage(0xC3, 40), 2},      {packShortMessage(0xD0, 0x7F), 2},
+        {packShortMessage(0x99, 36, 100), 3}, {packShortMessage(0xF2, 5, 1), 3},
+        {packShortMessage(0xF8, 0), 1},       {packShortMessage(0xFC, 0), 1}};
+    for (const auto& [message, size] : sizes) {
+        EXPECT_EQ(midiBytes(message).size, size) << message;
+    }
     EXPECT_EQ(midiBytes(packShortMessage(0x99, 36, 100)).bytes,
               (std::array<unsigned char, 3>{0x99, 36, 100}));
 }
