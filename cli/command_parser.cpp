@@ -77,7 +77,8 @@ std::string whyNotParsed(const QCommandLineParser& parser, const std::vector<Giv
     }
     const QStringList names = parser.optionNames();
     const bool lastTakesValue =
-        !given.empty() && (given.back().option || !given.back().command->valueName.empty());
+        !given.empty() && (given.back().option ? !given.back().option->valueName.empty()
+                                               : !given.back().command->valueName.empty());
     if (lastTakesValue && names.count(names.last()) > parser.values(names.last()).size()) {
         return needsValue(given.back());
     }
@@ -85,8 +86,11 @@ std::string whyNotParsed(const QCommandLineParser& parser, const std::vector<Giv
         const std::size_t equals = argument.find('=');
         if (argument.starts_with('-') && equals != std::string_view::npos) {
             const std::string_view name = argument.substr(0, equals);
-            const CommandEntry* flag = findCommand(name.substr(name.starts_with("--") ? 2 : 1));
-            if (flag != nullptr && flag->valueName.empty()) {
+            const std::string_view bare = name.substr(name.starts_with("--") ? 2 : 1);
+            const CommandEntry* flag = findCommand(bare);
+            const OptionEntry* option = findOption(bare);
+            if ((flag != nullptr && flag->valueName.empty()) ||
+                (option != nullptr && option->valueName.empty())) {
                 return std::string(name) + " takes no value";
             }
         }
@@ -158,7 +162,7 @@ UsageProblem readOptions(const std::vector<Given>& given, ParsedCommandLine& par
             return g.spelling + " given twice";
         }
         read.push_back(g.option);
-        if (g.value.empty()) {
+        if (g.value.empty() && !g.option->valueName.empty()) {
             return needsValue(g);
         }
         if (UsageProblem problem = g.option->read(g.value, parsed.options)) {

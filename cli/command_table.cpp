@@ -58,6 +58,11 @@ UsageProblem readSoundFont(std::string_view value, CommandOptions& options) {
     options.soundFont = std::string(value);
     return std::nullopt;
 }
+
+UsageProblem readMidiClock(std::string_view /*value*/, CommandOptions& options) {
+    options.midiClock = true;
+    return std::nullopt;
+}
 #endif
 
 int printVersion(const CommandOptions& /*options*/, std::ostream& out, std::ostream& /*err*/) {
@@ -74,12 +79,16 @@ const OptionEntry kOptions[] = {
     {"seconds", "S", "play for S seconds (default: until Ctrl-C)", "a value", readSeconds},
     {"ticks", "T", "play T steps back to back without waiting, then stop", "a value", readTicks},
     {"output", "NAME",
-     "builtin (default), port:NAME, none, or trace (every\n"
-     "message to standard output, one line each:\n"
+     "builtin (default), port:NAME, virtual (the port\n"
+     "Tarnwick that others connect to), none, or trace\n"
+     "(every message to standard output, one line each:\n"
      "\"<tick> <status> <data1> <data2>\")",
      "a value", readOutputName},
     {"soundfont", "FILE", "a .sf2 or .sf3 file for the built-in synthesiser", "a value",
      readSoundFont},
+    {"midi-clock", "",
+     "send MIDI clock to the port: Start, 3 pulses a step\n(24 a quarter note), Stop", "",
+     readMidiClock},
 #endif
 };
 
@@ -117,7 +126,12 @@ const std::vector<CommandEntry>& commands() {
 #ifdef TARNWICK_HAS_PLAY_COMMAND
         {.name = "play",
          .help = "play the piece, looping",
-         .takes = {{"settings"}, {"rand-seed"}, {"seconds", "ticks"}, {"output"}, {"soundfont"}},
+         .takes = {{"settings"},
+                   {"rand-seed"},
+                   {"seconds", "ticks"},
+                   {"output"},
+                   {"soundfont"},
+                   {"midi-clock"}},
          .page = &kPlayPage,
          .check = checkPlayOptions,
          .run = playPiece},

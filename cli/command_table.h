@@ -23,6 +23,7 @@ struct CommandOptions {
     std::optional<std::int64_t> ticks;
     std::optional<std::string> outputName;
     std::optional<std::string> soundFont;
+    bool midiClock = false;
 };
 
 // Why a value or a combination of options is refused, or nothing when it is fine.
@@ -30,10 +31,10 @@ using UsageProblem = std::optional<std::string>;
 
 struct OptionEntry {
     std::string_view name;      // without the leading "--"
-    std::string_view valueName; // shown in the help, as in "--rand-seed N"
+    std::string_view valueName; // shown in the help, as in "--rand-seed N"; empty for a switch
     std::string_view help;      // one line or more, each at most 55 characters
     std::string_view needs;     // completes "--NAME needs ..." for a missing value
-    // Checks the (non-empty) value and stores it.
+    // Checks the value (non-empty, or empty for a switch) and stores it.
     UsageProblem (*read)(std::string_view value, CommandOptions& options);
 };
 

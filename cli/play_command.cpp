@@ -20,6 +20,7 @@
 #include "outputs/output_factory.h"
 #include "outputs/soundfont_locator.h"
 #include "playback/manual_step_timer.h"
+#include "playback/midi_clock.h"
 #include "playback/play_state.h"
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
@@ -38,8 +39,9 @@ constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 // messages (its latency and a period) before it is closed.
 constexpr auto kStopDrain = std::chrono::milliseconds(100);
 
-// Ctrl-C (SIGINT) and SIGTERM while the command runs: the first one asks the
-// performance to stop as "Stop" does; a second one ends the program at once.
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP while the command runs: the first one
+// asks the performance to stop as "Stop" does; a second one ends the program
+// at once.
 // A signal handler can only reach a flag of static storage.
 volatile std::sig_atomic_t interruptRequested = 0;
 
@@ -58,10 +60,12 @@ class InterruptGuard {
         action.sa_flags = static_cast<int>(SA_RESETHAND);
         sigaction(SIGINT, &action, &previousInt_);
         sigaction(SIGTERM, &action, &previousTerm_);
+        sigaction(SIGHUP, &action, &previousHup_);
     }
     ~InterruptGuard() {
         sigaction(SIGINT, &previousInt_, nullptr);
         sigaction(SIGTERM, &previousTerm_, nullptr);
+        sigaction(SIGHUP, &previousHup_, nullptr);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -71,6 +75,7 @@ class InterruptGuard {
   private:
     struct sigaction previousInt_ {};
     struct sigaction previousTerm_ {};
+    struct sigaction previousHup_ {};
 };
 
 // Everything a performance works on.
@@ -79,8 +84,28 @@ struct Performance {
     SongSettings settings;
     Score score;
     PlayState state;
+    MidiClock clock;
     std::int64_t ticksPlayed = 0;
 };
+
+// Play's set-up, then the clock's Start.
+void start(Performance& p, MidiOutput& output, StepTimer& timer) {
+    output.setMessageTime(SteadyClock::now());
+    startPlayback(p.settings, p.score, p.state, output, timer);
+    p.clock.start(output, std::chrono::milliseconds(timer.periodMs()));
+}
+
+// Stop's messages, then the clock's Stop.
+void stop(Performance& p, MidiOutput& output, StepTimer& timer) {
+    output.setMessageTime(SteadyClock::now());
+    stopPlayback(output, timer);
+    p.clock.stop(output);
+}
+
+void tick(Performance& p, MidiOutput& output, SteadyClock::time_point time) {
+    ++p.ticksPlayed;
+    playClockedStep(p.state, p.score, p.settings, p.random, p.clock, output, time);
+}
 
 // Waits for the built-in synthesiser to finish opening, or for Ctrl-C.
 void waitUntilOpen(OutputDevice& output) {
@@ -95,20 +120,18 @@ void waitUntilOpen(OutputDevice& output) {
 // T ticks back to back, then Stop.
 void playTicks(Performance& p, MidiOutput& output, std::int64_t ticks) {
     ManualStepTimer timer;
-    output.setMessageTime(SteadyClock::now());
-    startPlayback(p.settings, p.score, p.state, output, timer);
-    for (std::int64_t k = 1; k <= ticks && !InterruptGuard::requested(); ++k) {
-        p.ticksPlayed = k;
-        output.setMessageTime(SteadyClock::now());
-        playStep(p.state, p.score, p.settings, p.random, output);
+    start(p, output, timer);
+    while (p.ticksPlayed < ticks && !InterruptGuard::requested()) {
+        tick(p, output, SteadyClock::now());
     }
-    output.setMessageTime(SteadyClock::now());
-    stopPlayback(output, timer);
+    stop(p, output, timer);
 }
 
 // Plays on the step timer until `seconds` have passed (if given) or Ctrl-C.
-void playLive(Performance& p, MidiOutput& output, std::optional<double> seconds,
-              std::ostream& out) {
+// A change of the output's status (its sound server going away or coming
+// back) goes to standard error as it happens.
+void playLive(Performance& p, OutputDevice& output, std::optional<double> seconds,
+              std::ostream& out, std::ostream& err) {
     static int argc = 1;
     static char name[] = "tarnwick";
     static char* argv[] = {name, nullptr};
@@ -117,9 +140,7 @@ void playLive(Performance& p, MidiOutput& output, std::optional<double> seconds,
         ownApplication.emplace(argc, argv);
     }
     QtStepTimer timer([&](SteadyClock::time_point idealTime) {
-        ++p.ticksPlayed;
-        output.setMessageTime(idealTime);
-        playStep(p.state, p.score, p.settings, p.random, output);
+        tick(p, output, idealTime);
         out.flush();
     });
     QTimer interruptPoll;
@@ -129,20 +150,27 @@ void playLive(Performance& p, MidiOutput& output, std::optional<double> seconds,
         }
     });
     interruptPoll.start(kInterruptPoll);
+    QTimer statusPoll;
+    QObject::connect(&statusPoll, &QTimer::timeout,
+                     [&output, &err, shown = output.status()]() mutable {
+                         if (std::string now = output.status(); now != shown) {
+                             err << "tarnwick: " << now << std::endl;
+                             shown = std::move(now);
+                         }
+                     });
+    statusPoll.start(kInterruptPoll);
     QTimer end;
     end.setSingleShot(true);
     end.setTimerType(Qt::PreciseTimer);
     QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
 
-    output.setMessageTime(SteadyClock::now());
-    startPlayback(p.settings, p.score, p.state, output, timer);
+    start(p, output, timer);
     out.flush();
     if (seconds) {
         end.start(std::chrono::milliseconds(static_cast<std::int64_t>(*seconds * 1000.0)));
     }
     QCoreApplication::exec();
-    output.setMessageTime(SteadyClock::now());
-    stopPlayback(output, timer);
+    stop(p, output, timer);
 }
 
 std::string outputName(const CommandOptions& options) {
@@ -157,7 +185,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         return kExitUsage;
     }
     Performance performance{
-        RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}, {}, 0};
+        RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}, {}, {}, 0};
     const FileResult prepared =
         prepareSession(performance.random, settingsFileLoader(options.settingsPath),
                        performance.settings, performance.score);
@@ -172,6 +200,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     outputOptions.traceStream = &out;
     outputOptions.ticksPlayed = &performance.ticksPlayed;
     std::unique_ptr<OutputDevice> output = openMidiOutput(outputOptions);
+    performance.clock.setEnabled(options.midiClock, *output);
     if (!options.ticks) {
         waitUntilOpen(*output);
     }
@@ -181,7 +210,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     if (options.ticks) {
         playTicks(performance, *output, *options.ticks);
     } else {
-        playLive(performance, *output, options.seconds, out);
+        playLive(performance, *output, options.seconds, out, err);
     }
     out.flush();
     if (!output->isSilent() && outputOptions.name == kDefaultOutputName) {
@@ -206,8 +235,7 @@ int listOutputs(const CommandOptions& /*options*/, std::ostream& out, std::ostre
 
 UsageProblem readOutputName(std::string_view value, CommandOptions& options) {
     if (!isOutputName(value)) {
-        return "there is no output called '" + std::string(value) +
-               "' (builtin, port:NAME, none, trace)";
+        return "there is no output called '" + std::string(value) + "' (" + outputNamesText() + ")";
     }
     options.outputName = std::string(value);
     return std::nullopt;
@@ -216,6 +244,14 @@ UsageProblem readOutputName(std::string_view value, CommandOptions& options) {
 UsageProblem checkPlayOptions(const CommandOptions& options) {
     if (options.soundFont && outputName(options) != kDefaultOutputName) {
         return "--soundfont is for the output builtin";
+    }
+    const OutputBackend* backend = findOutputBackend(outputName(options));
+    if (options.midiClock && backend != nullptr && !backend->takesClock) {
+        std::string takers;
+        for (const OutputBackend& b : outputBackends()) {
+            takers += b.takesClock ? (takers.empty() ? "" : ", ") + std::string(b.spelled) : "";
+        }
+        return "--midi-clock is for the outputs " + takers;
     }
     return std::nullopt;
 }

@@ -117,6 +117,8 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
         {"--play --ticks -1", 2, "--ticks needs a whole number of ticks, not '-1'\n"},
         {"--play --output speakers", 2, "there is no output called 'speakers'"},
         {"--play --output none --soundfont x.sf2", 2, "--soundfont is for the output builtin\n"},
+        {"--play --midi-clock", 2, "--midi-clock is for the outputs port:NAME, virtual, trace\n"},
+        {"--play --output=trace --midi-clock=on", 2, "--midi-clock takes no value\n"},
         {"--play --play", 2, "--play given twice\n"},
         {"--list-outputs --output none", 2, "--list-outputs takes no options\n"},
         {"--play --ticks 1 --settings /nonexistent/x.tarn", 2, "cannot load settings from /no"},
