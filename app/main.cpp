@@ -12,6 +12,7 @@
 #include <QApplication>
 
 #include "app/no_display.h"
+#include "window/close_on_signals.h"
 #include "window/desktop_parts.h"
 #include "window/main_dialog.h"
 #endif
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     tarnwick::MainDialog dialog(tarnwick::desktopParts());
+    const tarnwick::CloseOnSignals closeOnSignals(dialog);
     dialog.exec();
     return 0;
 #else

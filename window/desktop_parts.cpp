@@ -1,5 +1,7 @@
 #include "window/desktop_parts.h"
 
+#include <QSettings>
+
 #include "composition/random.h"
 #include "outputs/output_factory.h"
 #include "playback/qt_step_timer.h"
@@ -9,13 +11,26 @@ namespace tarnwick {
 
 MainDialogParts desktopParts() {
     MainDialogParts parts;
-    parts.openOutput = [](StatusReport report) -> std::unique_ptr<MidiOutput> {
-        return std::make_unique<WatchedOutput>(openMidiOutput(OutputOptions{}), std::move(report));
+    parts.openOutput = [](OutputPreferences& choice, bool atStart,
+                          StatusReport report) -> std::unique_ptr<MidiOutput> {
+        OutputOptions options;
+        options.name = choice.output;
+        options.soundFont = choice.soundFont;
+        std::string note;
+        auto device = atStart ? openRememberedOutput(options, note) : openMidiOutput(options);
+        if (!note.empty()) {
+            choice.output = std::string(kDefaultOutputName);
+        }
+        return std::make_unique<WatchedOutput>(std::move(device), std::move(report), note);
     };
+    parts.listOutputs = [] { return listMidiOutputs(Listing::Menu); };
     parts.makeTimer = [](TickHandler onTick) -> std::unique_ptr<StepTimer> {
         return std::make_unique<QtStepTimer>(std::move(onTick));
     };
     parts.randomSeed = tickCountMs();
+    parts.preferences =
+        std::make_shared<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                    QStringLiteral("tarnwick"), QStringLiteral("tarnwick"));
     return parts;
 }
 

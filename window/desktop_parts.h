@@ -1,7 +1,7 @@
 #pragma once
-// The parts the window plays with on a desktop: the default MIDI output (the
-// built-in synthesiser, which loads its sound font in the background) and
-// the Qt step timer.
+// The parts the window plays with on a desktop: the MIDI outputs of the
+// output table (the built-in synthesiser, which loads its sound font in the
+// background, by default), the Qt step timer and the user's preferences.
 
 #include "window/main_dialog.h"
 

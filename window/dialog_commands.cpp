@@ -12,7 +12,6 @@
 #include "files/midi_events.h"
 #include "files/midi_file.h"
 #include "files/settings_file.h"
-#include "playback/step_player.h"
 #include "playback/step_timer.h"
 #include "playback/transport.h"
 
@@ -50,6 +49,14 @@ void play(DialogContext& context) {
     context.timer.stop(); // the player must never see a half-written score
     generateScore(r.settings, r.score);
     startPlayback(r.settings, r.score, r.playState, context.output, context.timer);
+    r.startSettings = r.settings;
+    r.clock.start(context.output, std::chrono::milliseconds(context.timer.periodMs()));
+}
+
+// Stop's messages, then the clock's Stop.
+void stop(DialogContext& context) {
+    stopPlayback(context.output, context.timer);
+    context.records.clock.stop(context.output);
 }
 
 // A new seed in the seed box alone; the music goes on and hears it at the next
@@ -61,7 +68,7 @@ void randomCanon(DialogContext& context) {
 }
 
 void randomAll(DialogContext& context) {
-    stopPlayback(context.output, context.timer);
+    stop(context);
     randomiseAll(context.records.settings, context.records.random);
     writeControls(context.records.settings, context.panel);
 }
@@ -101,7 +108,7 @@ void open(DialogContext& context) {
     }
     // Ticks went on while the chooser was open; Stop belongs to now.
     context.output.setMessageTime(SteadyClock::now());
-    stopPlayback(context.output, context.timer);
+    stop(context);
     context.records.settings = loaded;
     writeControls(context.records.settings, context.panel);
     nameWindowAfter(context, *path);
@@ -148,7 +155,7 @@ void runCommand(DialogContext& context, std::uint32_t commandId) {
         play(context);
         break;
     case control::kStop:
-        stopPlayback(context.output, context.timer);
+        stop(context);
         break;
     case control::kRandomCanon:
         randomCanon(context);
@@ -175,13 +182,12 @@ void runCommand(DialogContext& context, std::uint32_t commandId) {
 
 void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime) {
     AppRecords& r = context.records;
-    context.output.setMessageTime(idealTime);
-    playStep(r.playState, r.score, r.settings, r.random, context.output);
+    playClockedStep(r.playState, r.score, r.settings, r.random, r.clock, context.output, idealTime);
 }
 
 void endSession(DialogContext& context) {
     context.output.setMessageTime(SteadyClock::now());
-    stopPlayback(context.output, context.timer);
+    stop(context);
 }
 
 } // namespace tarnwick

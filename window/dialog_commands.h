@@ -14,6 +14,7 @@
 #include "composition/song_settings.h"
 #include "controls/file_filters.h"
 #include "midi/midi_output.h"
+#include "playback/midi_clock.h"
 #include "playback/play_state.h"
 
 namespace tarnwick {
@@ -27,6 +28,11 @@ struct AppRecords {
     Score score;
     PlayState playState;
     RandomGenerator random;
+    // MIDI clock for the output, when "Send MIDI Clock" is on.
+    MidiClock clock;
+    // The settings the last Play started with: a new output chosen while the
+    // music plays gets that Play's set-up.
+    SongSettings startSettings;
 };
 
 // What the commands need from the window they run in.
@@ -75,11 +81,11 @@ void initialiseSession(DialogContext& context);
 void runCommand(DialogContext& context, std::uint32_t commandId);
 
 // One tick of the step timer: the output learns the tick's ideal time, then the
-// step player plays one step.
+// step player plays one step, with the clock's pulses around it.
 void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime);
 
-// The end of the dialog: playback stops (All Sound Off). The caller closes the
-// output afterwards.
+// The end of the dialog: playback stops (All Sound Off, then the clock's Stop).
+// The caller closes the output afterwards.
 void endSession(DialogContext& context);
 
 } // namespace tarnwick

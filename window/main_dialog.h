@@ -1,7 +1,7 @@
 #pragma once
 // The program's window: a modal dialog with a menu, the controls of the song
 // settings, "Play" and "Stop", the piano roll of what plays, and a status line
-// naming the output that plays.
+// naming the output that plays, which the Output menu chooses.
 // Every button, menu item and timer tick is routed to the commands of
 // app/dialog_commands.h.
 
@@ -13,12 +13,15 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
+#include "outputs/output_factory.h"
 #include "playback/step_timer.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
+#include "window/output_preferences.h"
 #include "window/qt_control_panel.h"
 
 class QLabel;
+class QSettings;
 
 namespace Ui {
 class MainDialog;
@@ -26,7 +29,9 @@ class MainDialog;
 
 namespace tarnwick {
 
+class OutputMenu;
 class PianoRollWidget;
+class SwitchableOutput;
 
 // Reports the output's status text (UTF-8); may be called from any thread.
 using StatusReport = std::function<void(std::string)>;
@@ -35,15 +40,26 @@ using TickHandler = std::function<void(SteadyClock::time_point)>;
 
 // What the dialog is built from, so tests can put in doubles.
 struct MainDialogParts {
-    // Opens the MIDI output once the generator is seeded. The output reports
-    // its status text at once and again whenever it changes (for instance when
-    // a sound font has finished loading in the background); it must stop
-    // reporting before its destructor returns.
-    std::function<std::unique_ptr<MidiOutput>(StatusReport)> openOutput;
+    // Opens the MIDI output `choice` names (choice.output, as --output takes
+    // it, with its SoundFont), first once the generator is seeded, then for
+    // each choice made in the Output menu. The output reports its status text
+    // at once and again whenever it changes (for instance when a sound font has
+    // finished loading in the background); it must stop reporting before its
+    // destructor returns. At the start (`atStart`), an output that cannot be
+    // opened gives way to the built-in synthesiser: choice.output then says so
+    // and the status tells why.
+    std::function<std::unique_ptr<MidiOutput>(OutputPreferences& choice, bool atStart,
+                                              StatusReport)>
+        openOutput;
+    // The outputs that can be opened now, as the Output menu lists them.
+    std::function<std::vector<OutputChoice>()> listOutputs;
     // Makes the step timer, which calls the handler on every tick.
     std::function<std::unique_ptr<StepTimer>(TickHandler)> makeTimer;
     // Seeds the random generator (the tick count at start).
     std::uint32_t randomSeed = 0;
+    // Where the window's preferences are kept between runs (the output, its
+    // SoundFont, the clock); without it they last for this run only.
+    std::shared_ptr<QSettings> preferences;
 };
 
 class MainDialog : public QDialog, private DialogHost {
@@ -91,7 +107,14 @@ class MainDialog : public QDialog, private DialogHost {
 
     void placePianoRoll();
     void prepareWidgets();
-    void buildMenu();
+    void buildMenu(std::function<std::vector<OutputChoice>()> listOutputs);
+    void reportStatus(std::string text);
+    // The Output menu's items.
+    void chooseOutput(const std::string& name);
+    void chooseSoundFont();
+    void sendClock(bool on);
+    // Opens the output of outputChoice_ and moves the performance there.
+    void switchToChoice();
     void fillLists();
     void setStatusText(const QString& text);
     // Stops playback and closes the output, once.
@@ -104,6 +127,12 @@ class MainDialog : public QDialog, private DialogHost {
     FileChooser chooser_;
     std::unique_ptr<StepTimer> timer_;
     std::unique_ptr<MidiOutput> output_;
+    SwitchableOutput* switchable_ = nullptr; // within output_
+    std::function<std::unique_ptr<MidiOutput>(OutputPreferences&, bool, StatusReport)> openOutput_;
+    std::shared_ptr<QSettings> preferences_;
+    OutputPreferences outputChoice_; // what plays now
+    OutputMenu* outputMenu_ = nullptr;
+    FileChooser soundFontChooser_;
     QLabel* statusLine_ = nullptr;
     PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;

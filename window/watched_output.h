@@ -1,11 +1,13 @@
 #pragma once
 // The window's MIDI output: the opened output device, whose status line is
-// reported once at the start and again when the device finishes opening in the
-// background (the built-in synthesiser loads its sound font on a thread of its
-// own). The check runs on the user-interface thread every 100 ms until then,
-// so no thread waits for the font and the window stays responsive.
+// reported at the start and again whenever it changes: when the device
+// finishes opening in the background (the built-in synthesiser loads its sound
+// font on a thread of its own), and when a port it plays to goes away. The
+// check runs on the user-interface thread every 100 ms, so no thread waits for
+// the device and the window stays responsive.
 
 #include <memory>
+#include <string>
 
 #include <QTimer>
 
@@ -16,7 +18,8 @@ namespace tarnwick {
 
 class WatchedOutput final : public MidiOutput {
   public:
-    WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report);
+    // `note` goes before every status reported (why this output plays, say).
+    WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report, std::string note = {});
     // Closes the device; nothing is reported after this.
     ~WatchedOutput() override;
     WatchedOutput(const WatchedOutput&) = delete;
@@ -24,10 +27,13 @@ class WatchedOutput final : public MidiOutput {
 
     void send(std::uint32_t message) override { device_->send(message); }
     void setMessageTime(SteadyClock::time_point time) override { device_->setMessageTime(time); }
+    bool takesClock() const override { return device_->takesClock(); }
 
   private:
     std::unique_ptr<OutputDevice> device_;
     StatusReport report_;
+    std::string note_;
+    std::string shown_;
     QTimer poll_;
 };
 

@@ -1,8 +1,9 @@
 #pragma once
 // Helpers for tests that drive the real dialog under the offscreen platform.
 // Doubles: with no sound card or MIDI hardware here, the dialog plays into
-// LoggedOutput, which records every message and its own closing. Ticks come by
-// hand from a ManualStepTimer, or from the application's real QtStepTimer.
+// LoggedOutputs, which record every message and their own closing, one for
+// each output opened. Ticks come by hand from a ManualStepTimer, or from the
+// application's real QtStepTimer.
 
 #include <algorithm>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -30,6 +32,7 @@ struct OutputLog {
     std::vector<std::uint32_t> messages;
     std::vector<SteadyClock::time_point> times;
     bool closed = false;
+    bool takesClock = false;
 };
 
 class LoggedOutput : public MidiOutput {
@@ -39,24 +42,36 @@ class LoggedOutput : public MidiOutput {
 
     void send(std::uint32_t message) override { log_->messages.push_back(message); }
     void setMessageTime(SteadyClock::time_point time) override { log_->times.push_back(time); }
+    bool takesClock() const override { return log_->takesClock; }
 
   private:
     std::shared_ptr<OutputLog> log_;
 };
 
-// A shown dialog over a logged output and a manual timer (or the application's
-// real step timer), with a fixed random seed.
+// A shown dialog over logged outputs and a manual timer (or the application's
+// real step timer), with a fixed random seed; `preferences` as given.
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false)
-        : owned(std::make_unique<MainDialog>(parts(realTimer))) {
+    explicit DialogRig(bool realTimer = false, std::shared_ptr<QSettings> preferences = {})
+        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(preferences)))) {
         owned->show();
     }
 
-    MainDialogParts parts(bool realTimer) {
+    // The first output opened logs to `log`; each output is named in `opened`
+    // (a port takes the clock), and the Output menu offers three.
+    MainDialogParts parts(bool realTimer, std::shared_ptr<QSettings> preferences) {
         return {.openOutput =
-                    [log = log](StatusReport report) {
-                        report("Test output: recording");
-                        return std::make_unique<LoggedOutput>(log);
+                    [this](OutputPreferences& choice, bool, StatusReport report) {
+                        report("Test output: " + choice.output);
+                        auto next = opened.empty() ? log : std::make_shared<OutputLog>();
+                        next->takesClock = choice.output.starts_with("port:");
+                        opened.emplace_back(choice.output, next);
+                        return std::make_unique<LoggedOutput>(next);
+                    },
+                .listOutputs =
+                    [] {
+                        return std::vector<OutputChoice>{{"builtin", "", "Built-in synthesiser"},
+                                                         {"port:A&B", "", "A&B (JACK)"},
+                                                         {"none", "", "None"}};
                     },
                 .makeTimer = [this, realTimer](TickHandler onTick) -> std::unique_ptr<StepTimer> {
                     if (realTimer) {
@@ -66,12 +81,14 @@ struct DialogRig {
                     timer = manual.get();
                     return manual;
                 },
-                .randomSeed = 4711};
+                .randomSeed = 4711,
+                .preferences = std::move(preferences)};
     }
 
     void tick() { dialog.timerTick(SteadyClock::now()); }
 
     std::shared_ptr<OutputLog> log = std::make_shared<OutputLog>();
+    std::vector<std::pair<std::string, std::shared_ptr<OutputLog>>> opened;
     ManualStepTimer* timer = nullptr; // owned by the dialog; null with the real timer
     std::unique_ptr<MainDialog> owned;
     MainDialog& dialog = *owned;

@@ -5,6 +5,8 @@
 #include <numeric>
 
 #include <QLabel>
+#include <QMenuBar>
+#include <QTemporaryDir>
 
 #include "composition/canon_generator.h"
 #include "composition/name_tables.h"
@@ -118,6 +120,7 @@ class MainDialogTest : public QObject {
     void everyWayOutEndsTheDialogAndClosesTheOutput();
     void aboutShowsItsTextsWhileTheRealTimerTicks();
     void statusLineChangesWhenTheOutputFinishesOpening();
+    void outputMenuSwitchesWhilePlayingAndIsRemembered();
 };
 
 void MainDialogTest::formFollowsTheTableInPlaceTabOrderAndTyping() {
@@ -372,7 +375,8 @@ struct SlowOpeningDevice final : OutputDevice {
 void MainDialogTest::statusLineChangesWhenTheOutputFinishesOpening() {
     bool opened = false;
     MainDialogParts parts;
-    parts.openOutput = [&](StatusReport report) -> std::unique_ptr<MidiOutput> {
+    parts.openOutput = [&](OutputPreferences&, bool,
+                           StatusReport report) -> std::unique_ptr<MidiOutput> {
         return std::make_unique<WatchedOutput>(std::make_unique<SlowOpeningDevice>(opened),
                                                std::move(report));
     };
@@ -384,6 +388,50 @@ void MainDialogTest::statusLineChangesWhenTheOutputFinishesOpening() {
     QCOMPARE(dialog.statusText(), QString("Built-in synthesiser: loading"));
     opened = true;
     QTRY_COMPARE(dialog.statusText(), QString("Built-in synthesiser: Test Font"));
+}
+
+void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
+    QTemporaryDir folder; // never the user's own preferences
+    const auto store = [&] {
+        return std::make_shared<QSettings>(folder.filePath("tarnwick.conf"), QSettings::IniFormat);
+    };
+    const auto shown = [](MainDialog& dialog) { // the menus, then the Output menu's items
+        QStringList texts;
+        QList<QAction*> menus = dialog.findChild<QMenuBar*>()->actions();
+        emit menus[1]->menu()->aboutToShow();
+        for (QAction* item : menus + menus[1]->menu()->actions()) {
+            texts << (item->isChecked() ? "x " : "") + item->text();
+        }
+        return texts;
+    };
+    {
+        DialogRig rig(false, store());
+        QCOMPARE(shown(rig.dialog),
+                 QStringList({"&File", "&Output", "&Help", "x Built-in synthesiser", "A&&B (JACK)",
+                              "None", "", "Choose &SoundFont...", "Send MIDI &Clock"}));
+        menuItem(rig.dialog, "Send MIDI &Clock")->trigger();
+        click(rig.dialog, control::kPlay);
+        rig.tick();
+        menuItem(rig.dialog, "A&&B (JACK)")->trigger();
+        const auto& builtin = rig.log->messages;
+        const std::size_t silenced = builtin.size();
+        rig.tick(); // step 1
+        rig.tick(); // step 2, where the port's clock joins
+        QCOMPARE(rig.dialog.statusText(), QString("Test output: port:A&B"));
+        const auto& port = rig.opened.back().second->messages;
+        QCOMPARE(builtin.size(), silenced); // with All Sound Off again, as in the set-up
+        QCOMPARE(std::ranges::count(builtin, kAllSoundOff.back()), std::ptrdiff_t{2});
+        QCOMPARE(port.front(), kAllSoundOff.front()); // the set-up, then step 1
+        QCOMPARE(std::ranges::count(builtin, 0xF8u) + std::ranges::count(port, 0xFAu), 0);
+        const auto joined = std::ranges::find(port, 0x01F2u); // Song Position 1: step 2
+        QVERIFY(joined + 2 < port.end() && joined[1] == 0xFBu && joined[2] == 0xF8u);
+        QCOMPARE(shown(rig.dialog).filter("x "),
+                 QStringList({"x A&&B (JACK)", "x Send MIDI &Clock"}));
+    }
+    DialogRig again(false, store());
+    QCOMPARE(again.opened.front().first, std::string("port:A&B"));
+    QCOMPARE(shown(again.dialog).filter("x "),
+             QStringList({"x A&&B (JACK)", "x Send MIDI &Clock"}));
 }
 
 } // namespace tarnwick::testing
