@@ -1,0 +1,183 @@
+#!/usr/bin/python3
+"""Tarnwick's JACK MIDI client against a dummy JACK server of its own and a
+recording client (jack_midi_recorder), with the trace output as the reference.
+Usage: jack_midi_test.py TARNWICK RECORDER. Exits 77 (skipped) where no JACK
+server can start."""
+
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+RATE = 48000
+TARNWICK = RECORDER = None
+ENV = {}
+SETUP_AND_START = 12 + 1  # the voice channels' set-up, then Start
+
+
+def skip(reason):
+    print(f"SKIPPED: {reason}")
+    sys.exit(77)
+
+
+def wait_for(condition, what, seconds=10):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"{what} within {seconds} s")
+        time.sleep(0.02)
+
+
+def tarnwick(*arguments, **options):
+    return subprocess.run([TARNWICK, *arguments], env=ENV, capture_output=True, text=True,
+                          timeout=120, **options)
+
+
+def trace(*arguments):
+    """The trace's messages as byte strings, grouped by tick."""
+    ticks = {}
+    for line in tarnwick("--play", "--output", "trace", *arguments).stdout.splitlines():
+        tick, *message = line.split()
+        ticks.setdefault(int(tick), []).append(" ".join(message))
+    return [ticks[k] for k in sorted(ticks)]
+
+
+class Recorder:
+    """jack_midi_recorder as NAME, connecting `source` to itself if given."""
+
+    def __init__(self, name="recorder", source=None):
+        self.port = f"{name}:in"
+        self.process = subprocess.Popen([RECORDER, name, *([source] if source else [])], env=ENV,
+                                        stdout=subprocess.PIPE, text=True)
+        assert self.process.stdout.readline() == "ready\n"
+
+    def stop(self, how=signal.SIGTERM):
+        """The frames and messages received, each message as three bytes."""
+        self.process.send_signal(how)
+        out = self.process.communicate(timeout=20)[0]
+        frames, messages = [], []
+        for line in out.splitlines():
+            frame, *message = line.split()
+            frames.append(int(frame))
+            messages.append(" ".join((message + ["00", "00"])[:3]))
+        return frames, messages
+
+
+class JackMidi(unittest.TestCase):
+    def test_a_port_gets_exactly_what_the_trace_shows(self):
+        recorder = Recorder()
+        listed = tarnwick("--list-outputs").stdout
+        self.assertIn(f"port:{recorder.port} ", listed)
+        self.assertIn("virtual ", listed)
+        played = tarnwick("--play", "--output", f"port:{recorder.port}", "--ticks", "40",
+                          "--rand-seed", "5")
+        self.assertEqual((played.returncode, played.stderr), (0, ""))
+        self.assertEqual(recorder.stop()[1], sum(trace("--ticks", "40", "--rand-seed", "5"), []))
+
+    def test_the_virtual_port_gets_the_trace_from_its_connection_on(self):
+        recorder = Recorder(source="Tarnwick:Tarnwick")
+        played = tarnwick("--play", "--output", "virtual", "--seconds", "1.5", "--rand-seed", "5")
+        self.assertEqual(played.returncode, 0, played.stderr)
+        received = recorder.stop()[1]
+        expected = trace("--ticks", "100", "--rand-seed", "5")
+        # Whole ticks from the first one heard, then Stop's three messages.
+        self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
+        body = received[:-3]
+        starts = [k for k in range(len(expected))
+                  if body[:len(expected[k])] == expected[k]]
+        self.assertTrue(starts, body[:20])
+        ticks, heard = starts[0], []
+        while len(heard) < len(body):
+            heard += expected[ticks]
+            ticks += 1
+        self.assertEqual(body, heard)
+
+    def test_the_clock_has_three_even_pulses_a_step_between_start_and_stop(self):
+        # 600 ms steps: a late tick or a busy machine's slow frames cannot
+        # make pulses 200 ms apart look like a burst.
+        with tempfile.TemporaryDirectory() as folder:
+            piece = os.path.join(folder, "slow.tarn")
+            tarnwick("--save-settings", piece, "--rand-seed", "5")
+            with open(piece, "r+b") as settings:
+                settings.seek(36 * 4)  # the step length's word
+                settings.write(struct.pack("<i", 600))
+            options = ("--settings", piece, "--rand-seed", "5", "--midi-clock")
+            recorder = Recorder()
+            played = tarnwick("--play", "--output", f"port:{recorder.port}", "--seconds", "2.5",
+                              *options)
+            self.assertEqual(played.returncode, 0, played.stderr)
+            frames, received = recorder.stop()
+            pulses = [f for f, m in zip(frames, received) if m == "F8 00 00"]
+            ticks = (len(pulses) + 2) // 3  # Stop drops the last step's later pulses
+            expected = sum(trace("--ticks", str(ticks), *options), [])
+        # Start after the set-up, the first pulse before the first step's
+        # notes, Stop after Stop's messages: the trace's order, but for the
+        # pulses, which are each placed at their own time.
+        self.assertEqual(received[SETUP_AND_START - 1:SETUP_AND_START + 1],
+                         ["FA 00 00", "F8 00 00"])
+        self.assertEqual([m for m in received if m != "F8 00 00"],
+                         [m for m in expected if m != "F8 00 00"])
+        # Spread over the step, not three at once: how evenly is for the
+        # timing benchmark to measure.
+        gaps = [(b - a) / (0.2 * RATE) for a, b in zip(pulses, pulses[1:])]
+        self.assertTrue(ticks >= 3 and all(0.5 < g < 1.5 for g in gaps), gaps)
+
+    def test_a_port_that_goes_away_is_named(self):
+        recorder = Recorder()
+        player = subprocess.Popen([TARNWICK, "--play", "--output", f"port:{recorder.port}",
+                                   "--seconds", "3"], env=ENV, stderr=subprocess.PIPE, text=True)
+        time.sleep(1)
+        recorder.stop(signal.SIGKILL)
+        err = player.communicate(timeout=60)[1]
+        self.assertEqual(player.returncode, 0)
+        self.assertIn(f"No sound: the MIDI port {recorder.port} has gone", err)
+
+    def test_the_window_stops_and_silences_the_port_when_asked_to_end(self):
+        for how in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with tempfile.TemporaryDirectory() as config:
+                os.makedirs(os.path.join(config, "tarnwick"))
+                recorder = Recorder()
+                with open(os.path.join(config, "tarnwick", "tarnwick.conf"), "w") as conf:
+                    conf.write(f"[output]\nname=port:{recorder.port}\n")
+                window = subprocess.Popen([TARNWICK], env=dict(
+                    ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
+                wait_for(lambda: recorder.port in subprocess.run(
+                    ["jack_lsp", "-c", "Tarnwick:out"], env=ENV, capture_output=True,
+                    text=True).stdout, "the window's port to connect")
+                window.send_signal(how)
+                self.assertEqual(window.wait(timeout=30), 0)
+                self.assertEqual(recorder.stop()[1][-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
+
+
+def main():
+    global TARNWICK, RECORDER
+    TARNWICK, RECORDER = sys.argv.pop(1), sys.argv.pop(1)
+    if shutil.which("jackd") is None or shutil.which("jack_lsp") is None:
+        skip("jackd is not installed (package jackd2)")
+    name = f"tarnwick-test-{os.getpid()}"
+    ENV.update(os.environ, JACK_DEFAULT_SERVER=name, JACK_NO_START_SERVER="1",
+               JACK_NO_AUDIO_RESERVATION="1", PULSE_SERVER="unix:/nonexistent")
+    # Synchronous: on a busy machine a late client delays the cycle instead
+    # of losing its messages.
+    server = subprocess.Popen(["jackd", "-n", name, "--no-realtime", "--sync", "-d", "dummy", "-r",
+                               str(RATE), "-p", "256"], env=ENV, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        try:
+            wait_for(lambda: server.poll() is None and subprocess.run(
+                ["jack_lsp"], env=ENV, capture_output=True).returncode == 0, "jackd to answer")
+        except AssertionError as reason:
+            skip(str(reason))
+        return unittest.main(exit=False).result.wasSuccessful()
+    finally:
+        server.terminate()
+        server.wait(timeout=20)
+
+
+if __name__ == "__main__":
+    sys.exit(0 if main() else 1)
