@@ -18,9 +18,9 @@ namespace tarnwick {
 
 namespace {
 
-// How long closing waits for the last messages to go out: their latency and a
-// few periods, unless the server has stopped serving us.
-constexpr auto kDrainTimeout = std::chrono::milliseconds(500);
+// How long closing waits for the last messages to go out: the next cycle,
+// unless the server has stopped serving us.
+constexpr auto kDrainTimeout = std::chrono::seconds(1);
 constexpr auto kDrainPoll = std::chrono::milliseconds(2);
 
 class JackMidiOutput final : public OutputDevice {
@@ -34,6 +34,9 @@ class JackMidiOutput final : public OutputDevice {
             return;
         }
         if (active_) {
+            // What is still waiting (Stop's messages) goes out at the next
+            // cycle, without the clock's pulses.
+            flushing_ = true;
             const auto giveUp = SteadyClock::now() + kDrainTimeout;
             while ((scheduler_.pending() > 0 || pulsesWaiting_) && !serverGone_ &&
                    SteadyClock::now() < giveUp) {
@@ -115,15 +118,24 @@ class JackMidiOutput final : public OutputDevice {
         void* buffer = jack_port_get_buffer(port_, frames);
         jack_midi_clear_buffer(buffer);
         const double cycleEnd = static_cast<double>(frames);
+        const bool flushing = flushing_;
         double floor = 0.0; // the events of a cycle must not go back in time
         order_.release(
-            scheduler_, [&](std::int64_t dueNs) { return time_.offsetOf(dueNs) < cycleEnd; },
+            scheduler_,
+            [&](std::int64_t dueNs) { return flushing || time_.offsetOf(dueNs) < cycleEnd; },
             [&](std::uint32_t message, std::int64_t dueNs) {
-                floor = std::clamp(std::floor(time_.offsetOf(dueNs)), floor, cycleEnd - 1.0);
+                if (flushing && midi::isClockPulse(message)) {
+                    return true;
+                }
                 const MidiBytes bytes = midiBytes(message);
-                // A full buffer drops the message: nothing else can be done now.
+                // A full buffer keeps the rest for the next cycle.
+                if (jack_midi_max_event_size(buffer) < bytes.size) {
+                    return false;
+                }
+                floor = std::clamp(std::floor(time_.offsetOf(dueNs)), floor, cycleEnd - 1.0);
                 jack_midi_event_write(buffer, static_cast<jack_nframes_t>(floor),
                                       bytes.bytes.data(), bytes.size);
+                return true;
             });
         pulsesWaiting_ = order_.holdsPulses();
     }
@@ -156,6 +168,7 @@ class JackMidiOutput final : public OutputDevice {
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     bool active_ = false;
+    std::atomic<bool> flushing_{false};
     std::atomic<bool> pulsesWaiting_{false};
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};

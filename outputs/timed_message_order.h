@@ -22,7 +22,8 @@ class TimedMessageOrder {
     // Takes the messages waiting in `source` (front() and pop(), in the order
     // sent) and calls emit(message, dueNs) for each that leaves now, in the
     // order they leave; leavesNow(dueNs) tells whether what is due then
-    // leaves now.
+    // leaves now. When emit returns false (the port takes no more now), that
+    // message and all after it wait for the next call.
     template <typename Source, typename LeavesNow, typename Emit>
     void release(Source& source, LeavesNow&& leavesNow, Emit&& emit) {
         while (true) {
@@ -34,17 +35,21 @@ class TimedMessageOrder {
             }
             while (pulseCount_ > 0 && (head == nullptr || pulses_[0].dueNs <= head->dueNs) &&
                    leavesNow(pulses_[0].dueNs)) {
-                emit(pulses_[0].message, pulses_[0].dueNs);
+                if (!emit(pulses_[0].message, pulses_[0].dueNs)) {
+                    return;
+                }
                 std::shift_left(pulses_.begin(), pulses_.begin() + pulseCount_, 1);
                 --pulseCount_;
             }
             if (head == nullptr || !leavesNow(head->dueNs)) {
                 return;
             }
+            if (!emit(head->message, head->dueNs)) {
+                return;
+            }
             if (midi::beginsOrEndsClock(head->message)) {
                 pulseCount_ = 0;
             }
-            emit(head->message, head->dueNs);
             source.pop();
         }
     }

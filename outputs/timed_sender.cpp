@@ -37,6 +37,7 @@ void TimedSender::send(std::uint32_t message) {
 void TimedSender::run() {
     const auto deliver = [this](std::uint32_t message, std::int64_t /*dueNs*/) {
         deliver_(message);
+        return true;
     };
     const std::int64_t checkEveryNs = std::chrono::nanoseconds(kCheckEvery).count();
     std::int64_t nextCheckNs = nowNs() + checkEveryNs;
@@ -69,6 +70,7 @@ void TimedSender::run() {
             if (!midi::isClockPulse(message)) {
                 deliver_(message);
             }
+            return true;
         });
 }
 

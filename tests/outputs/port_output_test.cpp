@@ -63,8 +63,9 @@ TEST(OutputFactory, ARememberedOutputThatCannotOpenGivesWayToTheBuiltInSynthesis
 
 // What a port is handed, in order, from messages sent at the given times (ms):
 // "F8@40" for a clock pulse due 40 ms after the start.
+// A port takes at most `perRound` messages a round (a JACK cycle's buffer).
 std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int>>& sent,
-                                  std::vector<int> limitsMs) {
+                                  std::vector<int> limitsMs, int perRound = 100) {
     const SteadyClock::time_point start{std::chrono::seconds(7)};
     MessageScheduler source({.latency = std::chrono::milliseconds(0)});
     for (const auto& [message, ms] : sent) {
@@ -73,17 +74,23 @@ std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int
     }
     TimedMessageOrder order;
     std::vector<std::string> out;
-    for (int limit : limitsMs) {
+    for (std::size_t round = 0; round < limitsMs.size(); ++round) {
+        const int limit = limitsMs[round];
+        int room = perRound;
         const std::int64_t limitNs =
             (start + std::chrono::milliseconds(limit)).time_since_epoch().count();
         order.release(
             source, [&](std::int64_t dueNs) { return dueNs <= limitNs; },
             [&](std::uint32_t message, std::int64_t dueNs) {
+                if (room-- == 0) {
+                    return false;
+                }
                 char text[32];
                 std::snprintf(
                     text, sizeof text, "%X@%lld", message & 0xFFu,
                     static_cast<long long>((dueNs - start.time_since_epoch().count()) / 1000000));
-                out.push_back(text + std::string(limit == limitsMs.back() ? "" : "<"));
+                out.push_back(text + std::string(round + 1 == limitsMs.size() ? "" : "<"));
+                return true;
             });
     }
     return out;
@@ -102,6 +109,9 @@ TEST(TimedMessageOrder, KeepsTheOrderSentButPlacesEachPulseAtItsTimeUntilAStop) 
               (V{"F8@0", "F8@50", "B0@70", "FC@70"}));
     // Any other message due earlier than the one before it waits for that one.
     EXPECT_EQ(released({{kOn, 30}, {kOff, 20}}, {25, 30}), (V{"90@30", "80@20"}));
+    // What a full port cannot take waits for the next round, in order.
+    EXPECT_EQ(released({{kPulse, 0}, {kOn, 0}, {kOff, 0}}, {0, 0}, 2),
+              (V{"F8@0<", "90@0<", "80@0"}));
 }
 
 TEST(JackTimeMap, PlacesTimesInTheCycleAcrossTheWrapOfJacksFrameTime) {
