@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,8 +18,6 @@
 #include "midi/listened_output.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
-#include "window/output_menu.h"
-#include "window/output_switch.h"
 #include "window/piano_roll_widget.h"
 
 namespace tarnwick {
@@ -55,20 +52,16 @@ int shownCharacters(int id) {
     return 3; // octaves and volumes
 }
 
-constexpr FileFilter kSoundFontFilter{"SoundFonts", "*.sf2 *.sf3"};
-
 } // namespace
 
 MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
-    : QDialog(parent), ui_(new Ui::MainDialog), openOutput_(std::move(parts.openOutput)),
-      preferences_(std::move(parts.preferences)),
-      outputChoice_(loadOutputPreferences(preferences_.get())) {
+    : QDialog(parent), ui_(new Ui::MainDialog) {
     ui_->setupUi(this);
     statusLine_ = ui_->statusLine;
     placePianoRoll();
     panel_ = std::make_unique<QtControlPanel>(*this);
     prepareWidgets();
-    buildMenu(std::move(parts.listOutputs));
+    buildMenu(parts);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -78,13 +71,9 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     // The start, in this order: seed the generator, open the output, fill the
     // lists, then the start values into the record and every control.
     records_.random.seed(parts.randomSeed);
-    auto switchable = std::make_unique<SwitchableOutput>(
-        openOutput_(outputChoice_, true, [this](std::string text) { reportStatus(text); }));
-    switchable_ = switchable.get();
     output_ = std::make_unique<ListenedOutput>(
-        std::move(switchable), [this](std::uint32_t message) { roll_->hear(message); });
-    records_.clock.setEnabled(outputChoice_.midiClock, *output_);
-    outputMenu_->show(outputChoice_.output, outputChoice_.midiClock);
+        outputs_->openRemembered(), [this](std::uint32_t message) { roll_->hear(message); });
+    records_.clock.setEnabled(outputs_->clockEnabled(), *output_);
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
@@ -147,7 +136,7 @@ void MainDialog::prepareWidgets() {
     }
 }
 
-void MainDialog::buildMenu(std::function<std::vector<OutputChoice>()> listOutputs) {
+void MainDialog::buildMenu(MainDialogParts& parts) {
     auto* bar = new QMenuBar(this);
     const auto addItem = [this](QMenu* menu, const QString& text, int commandId) {
         QAction* action = menu->addAction(text);
@@ -160,11 +149,13 @@ void MainDialog::buildMenu(std::function<std::vector<OutputChoice>()> listOutput
     addItem(file, tr("Save as &Midi"), command::kSaveMidi);
     file->addSeparator();
     addItem(file, tr("E&xit"), command::kExit);
-    outputMenu_ = new OutputMenu(*bar->addMenu(tr("&Output")),
-                                 {.list = std::move(listOutputs),
-                                  .choose = [this](const std::string& name) { chooseOutput(name); },
-                                  .chooseSoundFont = [this] { chooseSoundFont(); },
-                                  .sendClock = [this](bool on) { sendClock(on); }});
+    outputs_ = std::make_unique<OutputControl>(
+        *bar->addMenu(tr("&Output")), *this,
+        OutputControl::Parts{.open = std::move(parts.openOutput),
+                             .list = std::move(parts.listOutputs),
+                             .preferences = std::move(parts.preferences),
+                             .report = [this](std::string text) { reportStatus(std::move(text)); },
+                             .context = [this] { return context(); }});
     QMenu* help = bar->addMenu(tr("&Help"));
     addItem(help, tr("&About"), command::kAbout);
     layout()->setMenuBar(bar);
@@ -199,46 +190,6 @@ void MainDialog::reportStatus(std::string text) {
         QMetaObject::invokeMethod(
             this, [this, status] { setStatusText(status); }, Qt::QueuedConnection);
     }
-}
-
-void MainDialog::chooseOutput(const std::string& name) {
-    if (finished_ || name == outputChoice_.output) {
-        return;
-    }
-    outputChoice_.output = name;
-    rememberOutput(preferences_.get(), name);
-    switchToChoice();
-}
-
-void MainDialog::chooseSoundFont() {
-    const auto path =
-        soundFontChooser_.chooseFile(this, kSoundFontFilter, "Choose SoundFont", "sf2", false);
-    if (!path || finished_) {
-        return;
-    }
-    outputChoice_.soundFont = path->string();
-    rememberSoundFont(preferences_.get(), outputChoice_.soundFont);
-    if (outputChoice_.output == kDefaultOutputName) {
-        switchToChoice(); // the built-in synthesiser again, with the new font
-    }
-}
-
-void MainDialog::sendClock(bool on) {
-    if (finished_) {
-        return;
-    }
-    outputChoice_.midiClock = on;
-    rememberMidiClock(preferences_.get(), on);
-    output_->setMessageTime(SteadyClock::now());
-    records_.clock.setEnabled(on, *output_);
-}
-
-void MainDialog::switchToChoice() {
-    auto next = openOutput_(outputChoice_, false, [this](std::string text) { reportStatus(text); });
-    DialogContext current = context();
-    // The output left behind closes here, once its last messages are out.
-    switchOutput(current, *switchable_, std::move(next)).reset();
-    outputMenu_->show(outputChoice_.output, outputChoice_.midiClock);
 }
 
 void MainDialog::runCommand(int commandId) {
@@ -314,6 +265,7 @@ void MainDialog::finish() {
         return;
     }
     finished_ = true;
+    outputs_->close();
     DialogContext last = context();
     endSession(last);
     timer_->stop();

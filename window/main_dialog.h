@@ -13,11 +13,10 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
-#include "outputs/output_factory.h"
 #include "playback/step_timer.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
-#include "window/output_preferences.h"
+#include "window/output_control.h"
 #include "window/qt_control_panel.h"
 
 class QLabel;
@@ -29,12 +28,8 @@ class MainDialog;
 
 namespace tarnwick {
 
-class OutputMenu;
 class PianoRollWidget;
-class SwitchableOutput;
 
-// Reports the output's status text (UTF-8); may be called from any thread.
-using StatusReport = std::function<void(std::string)>;
 // Hands one timer tick, with its ideal time, to the dialog.
 using TickHandler = std::function<void(SteadyClock::time_point)>;
 
@@ -48,9 +43,7 @@ struct MainDialogParts {
     // destructor returns. At the start (`atStart`), an output that cannot be
     // opened gives way to the built-in synthesiser: choice.output then says so
     // and the status tells why.
-    std::function<std::unique_ptr<MidiOutput>(OutputPreferences& choice, bool atStart,
-                                              StatusReport)>
-        openOutput;
+    OpenOutput openOutput;
     // The outputs that can be opened now, as the Output menu lists them.
     std::function<std::vector<OutputChoice>()> listOutputs;
     // Makes the step timer, which calls the handler on every tick.
@@ -107,14 +100,8 @@ class MainDialog : public QDialog, private DialogHost {
 
     void placePianoRoll();
     void prepareWidgets();
-    void buildMenu(std::function<std::vector<OutputChoice>()> listOutputs);
+    void buildMenu(MainDialogParts& parts);
     void reportStatus(std::string text);
-    // The Output menu's items.
-    void chooseOutput(const std::string& name);
-    void chooseSoundFont();
-    void sendClock(bool on);
-    // Opens the output of outputChoice_ and moves the performance there.
-    void switchToChoice();
     void fillLists();
     void setStatusText(const QString& text);
     // Stops playback and closes the output, once.
@@ -127,12 +114,7 @@ class MainDialog : public QDialog, private DialogHost {
     FileChooser chooser_;
     std::unique_ptr<StepTimer> timer_;
     std::unique_ptr<MidiOutput> output_;
-    SwitchableOutput* switchable_ = nullptr; // within output_
-    std::function<std::unique_ptr<MidiOutput>(OutputPreferences&, bool, StatusReport)> openOutput_;
-    std::shared_ptr<QSettings> preferences_;
-    OutputPreferences outputChoice_; // what plays now
-    OutputMenu* outputMenu_ = nullptr;
-    FileChooser soundFontChooser_;
+    std::unique_ptr<OutputControl> outputs_;
     QLabel* statusLine_ = nullptr;
     PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;
