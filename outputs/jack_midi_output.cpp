@@ -18,8 +18,9 @@ namespace tarnwick {
 
 namespace {
 
-// How long closing waits for the last messages to go out: the next cycle,
-// unless the server has stopped serving us.
+// How long closing waits at most for the last messages to go out at their
+// time (their latency and a cycle, as a rule), unless the server has stopped
+// serving us.
 constexpr auto kDrainTimeout = std::chrono::seconds(1);
 constexpr auto kDrainPoll = std::chrono::milliseconds(2);
 
@@ -34,12 +35,10 @@ class JackMidiOutput final : public OutputDevice {
             return;
         }
         if (active_) {
-            // What is still waiting (Stop's messages) goes out at the next
-            // cycle, without the clock's pulses.
-            flushing_ = true;
+            // Stop's messages are still on their way; clock pulses left
+            // waiting (none after a Stop) are dropped.
             const auto giveUp = SteadyClock::now() + kDrainTimeout;
-            while ((scheduler_.pending() > 0 || pulsesWaiting_) && !serverGone_ &&
-                   SteadyClock::now() < giveUp) {
+            while (scheduler_.pending() > 0 && !serverGone_ && SteadyClock::now() < giveUp) {
                 std::this_thread::sleep_for(kDrainPoll);
             }
             jack_deactivate(client_);
@@ -118,15 +117,10 @@ class JackMidiOutput final : public OutputDevice {
         void* buffer = jack_port_get_buffer(port_, frames);
         jack_midi_clear_buffer(buffer);
         const double cycleEnd = static_cast<double>(frames);
-        const bool flushing = flushing_;
         double floor = 0.0; // the events of a cycle must not go back in time
         order_.release(
-            scheduler_,
-            [&](std::int64_t dueNs) { return flushing || time_.offsetOf(dueNs) < cycleEnd; },
+            scheduler_, [&](std::int64_t dueNs) { return time_.offsetOf(dueNs) < cycleEnd; },
             [&](std::uint32_t message, std::int64_t dueNs) {
-                if (flushing && midi::isClockPulse(message)) {
-                    return true;
-                }
                 const MidiBytes bytes = midiBytes(message);
                 // A full buffer keeps the rest for the next cycle.
                 if (jack_midi_max_event_size(buffer) < bytes.size) {
@@ -137,7 +131,6 @@ class JackMidiOutput final : public OutputDevice {
                                       bytes.bytes.data(), bytes.size);
                 return true;
             });
-        pulsesWaiting_ = order_.holdsPulses();
     }
 
     // On JACK's notification thread: a connection was made or broken
@@ -168,8 +161,6 @@ class JackMidiOutput final : public OutputDevice {
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     bool active_ = false;
-    std::atomic<bool> flushing_{false};
-    std::atomic<bool> pulsesWaiting_{false};
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};
 };

@@ -9,8 +9,8 @@
 //
 // A connected port whose other end goes away (its program quits) makes the
 // output silent, and the status names the port; so does a JACK server that
-// stops. Closing the output sends what is still waiting (Stop's All Sound
-// Off) at the next cycle and waits, briefly, until it has gone out.
+// stops. Closing the output waits, briefly, until what was sent last (Stop's
+// All Sound Off) has gone out at its time.
 
 #include <memory>
 #include <string>

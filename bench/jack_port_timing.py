@@ -1,0 +1,131 @@
+#!/usr/bin/python3
+"""How close to the step grid the notes sent to a JACK MIDI port fall, as a
+receiving JACK client timestamps them: a dummy JACK server of our own (48 kHz,
+periods of 256 frames, real-time priority where allowed) and jack_midi_dump -a
+as the receiver, which prints each message's frame. The piece strikes a note
+on every step; each step's first note-on is compared with the ideal grid
+(first note plus k steps), the constant latency taken off.
+
+Usage: jack_port_timing.py TARNWICK [--step-ms MS ...] [--seconds S] [--realtime]
+
+--realtime runs Tarnwick at real-time priority (chrt), shielding its step
+timer from the rest of a busy machine, so that what is measured is the way
+to the port rather than the machine's load.
+
+Prints, per step length, the deviations in milliseconds: median, 99th
+percentile and maximum, and the drift (mean deviation of the last 20 notes
+less that of the first 20). Exits 77 where no JACK server can start."""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+RATE = 48000
+PERIOD = 256
+
+
+def write_piece(path, step_ms):
+    """Every voice on C with a seed of 0: a note-on on every step."""
+    fields = [1, 0, 0, 0, 0, 0, 0, 0, 0, 1]  # seed count, seed, the major scale
+    fields += [0, 0, 0, 1, 1, 1, 10, 10, 10, 12, 12, 12]  # instruments, octaves, start pitches
+    fields += [90, 90, 90] + [0] * 9  # volumes, hold, modulation, portamento
+    fields += [8, step_ms, 90] + [0] * 8  # beat, step, drum volume, no drums
+    fields += [0, 0, 0] + [0] * 29  # transpose, repeat, harmony, reserved
+    with open(path, "wb") as out:
+        out.write(struct.pack("<78i", 1, *fields))
+
+
+def onsets(dump, step_frames):
+    """Each step's first note-on frame."""
+    frames = [int(m.group(1)) for m in re.finditer(r"^\s*(\d+): 9[0-8] [0-9a-f]{2} (?!00)",
+                                                    dump, re.M)]
+    firsts = []
+    for frame in frames:
+        if not firsts or frame - firsts[-1] > step_frames / 2:
+            firsts.append(frame)
+    return firsts
+
+
+def figures(firsts, step_frames):
+    offsets = [f - firsts[0] - round((f - firsts[0]) / step_frames) * step_frames
+               for f in firsts]
+    latency = sorted(offsets)[len(offsets) // 2]
+    deviations = sorted(abs(o - latency) * 1000 / RATE for o in offsets)
+    edge = min(20, len(offsets))
+    drift = (sum(offsets[-edge:]) - sum(offsets[:edge])) / edge * 1000 / RATE
+    return (deviations[len(deviations) // 2], deviations[int(0.99 * (len(deviations) - 1))],
+            deviations[-1], drift)
+
+
+def measure(tarnwick, step_ms, seconds, env, folder, realtime):
+    piece = os.path.join(folder, f"step{step_ms}.tarn")
+    write_piece(piece, step_ms)
+    # Into a file: a full pipe would hold the receiver up, and it would lose
+    # messages.
+    received = os.path.join(folder, f"step{step_ms}.txt")
+    with open(received, "w") as log:
+        dump = subprocess.Popen(["jack_midi_dump", "-a"], env=env, stdout=log,
+                                stderr=subprocess.DEVNULL)
+        time.sleep(1)
+        priority = ["chrt", "-r", "10"] if realtime else []
+        played = subprocess.run([*priority, tarnwick, "--play", "--output",
+                                 "port:midi-monitor:input", "--settings", piece, "--seconds",
+                                 str(seconds)],
+                                env=env, capture_output=True, text=True, timeout=seconds + 60)
+        time.sleep(0.5)
+        dump.send_signal(signal.SIGINT)
+        dump.wait(timeout=20)
+    with open(received) as log:
+        out = log.read()
+    if played.stderr.strip():
+        print(f"  it said: {played.stderr.strip()}")
+    return onsets(out, step_ms * RATE / 1000)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tarnwick")
+    parser.add_argument("--step-ms", type=int, nargs="+", default=[50, 175])
+    parser.add_argument("--seconds", type=float, default=30)
+    parser.add_argument("--realtime", action="store_true")
+    args = parser.parse_args()
+    if shutil.which("jackd") is None or shutil.which("jack_midi_dump") is None:
+        print("SKIPPED: jackd is not installed (package jackd2)")
+        return 77
+    name = f"tarnwick-bench-{os.getpid()}"
+    env = dict(os.environ, JACK_DEFAULT_SERVER=name, JACK_NO_START_SERVER="1",
+               JACK_NO_AUDIO_RESERVATION="1", PULSE_SERVER="unix:/nonexistent")
+    server = subprocess.Popen(["jackd", "-n", name, "-d", "dummy", "-r", str(RATE), "-p",
+                               str(PERIOD)], env=env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 10
+        while subprocess.run(["jack_lsp"], env=env, capture_output=True).returncode != 0:
+            if server.poll() is not None or time.monotonic() > deadline:
+                print("SKIPPED: jackd did not start")
+                return 77
+            time.sleep(0.05)
+        with tempfile.TemporaryDirectory(prefix="tarnwick-jack-") as folder:
+            for step_ms in args.step_ms:
+                firsts = measure(args.tarnwick, step_ms, args.seconds, env, folder, args.realtime)
+                if len(firsts) < 3:
+                    print(f"{step_ms} ms steps: too few notes received ({len(firsts)})")
+                    return 1
+                median, p99, worst, drift = figures(firsts, step_ms * RATE / 1000)
+                print(f"{step_ms} ms steps, {len(firsts)} notes: median {median:.2f} ms, "
+                      f"99th pct. {p99:.2f} ms, max {worst:.2f} ms, drift {drift:+.2f} ms")
+    finally:
+        server.terminate()
+        server.wait(timeout=20)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
