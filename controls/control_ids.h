@@ -42,5 +42,6 @@ inline constexpr int kOpen = 32774;
 inline constexpr int kExit = 32775;
 inline constexpr int kSaveMidi = 32776;
 inline constexpr int kAbout = 32777;
+inline constexpr int kSaveAudio = 32790;
 
 } // namespace tarnwick::command

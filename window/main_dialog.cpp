@@ -1,5 +1,7 @@
 #include "window/main_dialog.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include "controls/control_ids.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
+#include "window/audio_render_dialog.h"
 
 namespace tarnwick {
 
@@ -52,7 +55,7 @@ int shownCharacters(int id) {
 } // namespace
 
 MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
-    : QDialog(parent), ui_(new Ui::MainDialog) {
+    : QDialog(parent), ui_(new Ui::MainDialog), soundFont_(std::move(parts.soundFont)) {
     ui_->setupUi(this);
     statusLine_ = ui_->statusLine;
     panel_ = std::make_unique<QtControlPanel>(*this);
@@ -139,6 +142,7 @@ void MainDialog::buildMenu() {
     addItem(file, tr("&Open..."), command::kOpen);
     addItem(file, tr("&Save..."), command::kSave);
     addItem(file, tr("Save as &Midi"), command::kSaveMidi);
+    addItem(file, tr("Save as &Audio..."), command::kSaveAudio);
     file->addSeparator();
     addItem(file, tr("E&xit"), command::kExit);
     QMenu* help = bar->addMenu(tr("&Help"));
@@ -202,6 +206,12 @@ std::optional<std::filesystem::path> MainDialog::chooseFile(const FileFilter& fi
                                                             std::string_view defaultExtension,
                                                             bool forSaving) {
     return chooser_.chooseFile(this, filter, title, defaultExtension, forSaving);
+}
+
+std::optional<FileResult> MainDialog::renderAudio(const std::filesystem::path& path,
+                                                  const SongSettings& settings,
+                                                  const std::vector<MidiEvent>& events) {
+    return renderWithProgress(this, path.string(), soundFont_(), settings, events);
 }
 
 void MainDialog::showError(std::string_view title, std::string_view message) {

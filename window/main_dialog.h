@@ -12,6 +12,7 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
+#include "outputs/soundfont_locator.h"
 #include "playback/step_timer.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
@@ -41,6 +42,8 @@ struct MainDialogParts {
     std::function<std::unique_ptr<StepTimer>(TickHandler)> makeTimer;
     // Seeds the random generator (the tick count at start).
     std::uint32_t randomSeed = 0;
+    // The SoundFont "Save as Audio" renders with; empty when there is none.
+    std::function<std::string()> soundFont = [] { return findSoundFont(defaultSoundFontPaths()); };
 };
 
 class MainDialog : public QDialog, private DialogHost {
@@ -80,6 +83,9 @@ class MainDialog : public QDialog, private DialogHost {
                                                     std::string_view title,
                                                     std::string_view defaultExtension,
                                                     bool forSaving) override;
+    std::optional<FileResult> renderAudio(const std::filesystem::path& path,
+                                          const SongSettings& settings,
+                                          const std::vector<MidiEvent>& events) override;
     void showError(std::string_view title, std::string_view message) override;
     void setTitle(std::string_view title) override;
     void showAbout() override;
@@ -94,6 +100,7 @@ class MainDialog : public QDialog, private DialogHost {
     DialogContext context();
 
     std::unique_ptr<Ui::MainDialog> ui_;
+    std::function<std::string()> soundFont_;
     std::unique_ptr<QtControlPanel> panel_;
     AppRecords records_;
     FileChooser chooser_;
