@@ -58,9 +58,6 @@ std::optional<FileResult> renderWithProgress(QWidget* owner, const std::string& 
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setMinimumDuration(0);
-    QObject::connect(&progress, &QProgressDialog::canceled,
-                     [&share] { share->cancel.store(true); });
-
     // The loop runs until the thread has finished, also after a cancel, so no
     // tick waits on the thread.
     QEventLoop loop;
@@ -70,7 +67,11 @@ std::optional<FileResult> renderWithProgress(QWidget* owner, const std::string& 
             loop.quit();
             return;
         }
-        if (!progress.wasCanceled()) {
+        // Its button, Esc and its close box all cancel; so does anything
+        // else that hides it.
+        if (progress.wasCanceled() || !progress.isVisible()) {
+            share->cancel.store(true);
+        } else {
             progress.setValue(share->step.load());
         }
     });

@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <sndfile.h>
 
 #include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
+#include "outputs/piece_renderer.h"
 #include "window/file_chooser.h"
 #include "window/path_text.h"
 
@@ -80,6 +83,7 @@ class FileChooserTest : public QObject {
     void chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacing();
     void saveOpenAndExportOnALongUnicodePathNameTheWindow();
     void cancelsAndFailuresChangeNothingAndSayWhy();
+    void saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile();
 
   private:
     QString inFolder(const QString& name) const { return unicodeFolder + "/" + name; }
@@ -205,7 +209,7 @@ void FileChooserTest::cancelsAndFailuresChangeNothingAndSayWhy() {
     unchanged();
     // The next chooser starts in that file's folder; after a cancel, the one
     // after starts from the home folder again.
-    for (const char* item : {"&Open...", "&Save...", "Save as &Midi"}) {
+    for (const char* item : {"&Open...", "&Save...", "Save as &Midi", "Save as &Audio..."}) {
         Seen seen;
         answerChooser({}, &seen);
         menuItem(dialog, item)->trigger();
@@ -217,7 +221,8 @@ void FileChooserTest::cancelsAndFailuresChangeNothingAndSayWhy() {
     const QString gone = inFolder("gone");
     for (const auto& [item, message] :
          {std::pair{"&Save...", "Could not save the settings to\n" + gone + "/song.tarn"},
-          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"}}) {
+          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"},
+          {"Save as &Audio...", "Could not render the piece to\n" + gone + "/song.wav"}}) {
         QVERIFY(QDir().mkpath(gone));
         answerMessage(QMessageBox::Ok, &error);
         answerChooser(gone + "/song", nullptr, [&] { QDir(gone).removeRecursively(); });
@@ -225,6 +230,38 @@ void FileChooserTest::cancelsAndFailuresChangeNothingAndSayWhy() {
         QCOMPARE(error, "Save: " + message + "\n\nNo such file or directory");
         QCOMPARE(dialog.windowTitle(), title);
     }
+}
+
+void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
+    DialogRig rig(true); // the real timer
+    MainDialog& dialog = rig.dialog;
+    retype(dialog, control::kStepMs, "50");
+    click(dialog, control::kPlay);
+    const auto position = [&] { return dialog.records().playState.playPosition; };
+    const QString title = dialog.windowTitle();
+
+    // Cancelled from the progress dialog: no file, no message, no new title.
+    answerChooser(inFolder("dropped"));
+    whenModal<QProgressDialog>([](QProgressDialog* progress) {
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{});
+    QCOMPARE(dialog.windowTitle(), title);
+
+    Seen seen;
+    int atStart = 0;
+    answerChooser(inFolder("canon"), &seen);
+    whenModal<QProgressDialog>([&](QProgressDialog*) { atStart = position(); });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(seen[1], QString("Audio Files (*.wav *.flac *.ogg)"));
+    QVERIFY2(position() >= atStart + 5, "the timer ticks on while it renders");
+    QCOMPARE(dialog.windowTitle(), QString("canon"));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(toFilesystemPath(inFolder("canon.wav")).c_str(), SFM_READ, &info);
+    QVERIFY(file != nullptr);
+    QCOMPARE(info.frames, pieceFrames(50));
+    sf_close(file);
 }
 
 } // namespace tarnwick::testing
