@@ -22,8 +22,10 @@ struct OutputStageConfig {
     // at a median RMS level near -21.5 dBFS, and about a third of them peak
     // above the ceiling, by up to 3.3 dB, which the limiter takes off.
     double gain = 2.0;
-    // The highest level a sample reaches, in dB below full scale.
-    double ceilingDb = -1.0;
+    // The highest level a sample reaches, in dB relative to full scale: a
+    // hair under -1 dBFS, so that a 16-bit conversion downstream, rounding
+    // and dither included (a sound server's, a file's), stays under it too.
+    double ceilingDb = -1.01;
     // How long the limiter looks ahead, and so how much it delays the sound.
     double lookaheadMs = 3.0;
     // How long the gain takes to recover (to 1 - 1/e of the way) after a peak.
