@@ -1,6 +1,7 @@
-// The output stage's limiter on signals made to defeat it, and on one it must
-// leave alone.
+// The output stage's limiter on signals made to defeat it, and on ones it
+// must leave alone.
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -14,78 +15,67 @@
 namespace tarnwick {
 namespace {
 
-constexpr double kRate = 44100.0;
-
-// `frames` frames of f(frame) on both channels, the right one inverted.
-struct Stereo {
-    std::vector<float> left, right;
-};
-Stereo signal(int frames, const std::function<double(int)>& f) {
-    Stereo s;
-    for (int i = 0; i < frames; ++i) {
-        s.left.push_back(static_cast<float>(f(i)));
-        s.right.push_back(static_cast<float>(-f(i)));
-    }
-    return s;
-}
-
-// Runs the stage over the signal in pieces of `period` frames, as an audio
-// callback would.
-Stereo process(OutputStage& stage, Stereo s, int period) {
-    for (std::size_t i = 0; i < s.left.size(); i += static_cast<std::size_t>(period)) {
-        const int n = std::min(period, static_cast<int>(s.left.size() - i));
-        stage.process(s.left.data() + i, s.right.data() + i, n);
-    }
-    return s;
-}
+using Signal = std::function<double(int frame)>;
 
 double sine(int frame, double hz, double level) {
-    return level * std::sin(2.0 * std::numbers::pi * hz * frame / kRate);
+    return level * std::sin(2.0 * std::numbers::pi * hz * frame / 44100.0);
 }
+
+// One second of the signal (the right channel inverted) through a stage of
+// gain 1, in periods of 97 frames as an audio callback might ask.
+struct Limited {
+    OutputStage stage{{.gain = 1.0}};
+    std::vector<float> in, left, right;
+
+    explicit Limited(const Signal& f, int frames = 44100) {
+        for (int i = 0; i < frames; ++i) {
+            in.push_back(static_cast<float>(f(i)));
+        }
+        left = in;
+        right.resize(in.size());
+        std::transform(in.begin(), in.end(), right.begin(), [](float s) { return -s; });
+        for (std::size_t i = 0; i < in.size(); i += 97) {
+            const int n = std::min(97, static_cast<int>(in.size() - i));
+            stage.process(left.data() + i, right.data() + i, n);
+        }
+    }
+};
 
 TEST(OutputStage, NoSampleOfAWorstCaseSignalPassesTheCeiling) {
     std::mt19937 noise(7);
-    std::normal_distribution<double> gaussian(0.0, 1.0);
-    struct Case {
-        const char* name;
-        std::function<double(int)> f;
+    std::normal_distribution<double> gaussian(0.0, 4.0);
+    const Signal cases[] = {
+        [](int i) { return i == 5000 ? 40.0 : 0.0; },         // a lone spike after silence
+        [](int i) { return (i / 300) % 3 == 0 ? 1.0 : 0.0; }, // full-scale square bursts
+        [](int i) { return sine(i, 110.0, 10.0); },           // a sine 20 dB over
+        [&](int) { return gaussian(noise); },                 // loud noise
+        [](int i) { return sine(i, 440, 0.2) + (i % 997 == 0) * 5.0; }, // clicks on a quiet tone
     };
-    const Case cases[] = {
-        {"a lone spike after silence", [](int i) { return i == 5000 ? 40.0 : 0.0; }},
-        {"full-scale square bursts", [](int i) { return (i / 300) % 3 == 0 ? 1.0 : 0.0; }},
-        {"a sine 20 dB over", [](int i) { return sine(i, 110.0, 10.0); }},
-        {"loud noise", [&](int) { return 4.0 * gaussian(noise); }},
-        {"clicks on a quiet tone", [](int i) { return sine(i, 440, 0.2) + (i % 997 == 0) * 5.0; }},
-    };
-    for (const Case& c : cases) {
-        OutputStage stage({.gain = 1.0});
-        const Stereo out = process(stage, signal(44100, c.f), 97);
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+        const Limited run(cases[c]);
         float peak = 0.0f;
-        for (std::size_t i = 0; i < out.left.size(); ++i) {
-            peak = std::max({peak, std::abs(out.left[i]), std::abs(out.right[i])});
+        for (std::size_t i = 0; i < run.left.size(); ++i) {
+            peak = std::max({peak, std::abs(run.left[i]), std::abs(run.right[i])});
         }
-        EXPECT_LE(peak, stage.ceiling()) << c.name;
-        EXPECT_GT(peak, 0.99f * stage.ceiling()) << c.name << ": made quieter than it needs";
-        EXPECT_LT(stage.deepestCut(), 1.0) << c.name;
+        EXPECT_LE(peak, run.stage.ceiling()) << "case " << c;
+        EXPECT_GT(peak, 0.99f * run.stage.ceiling()) << "case " << c << ": quieter than needed";
     }
 }
 
 TEST(OutputStage, LeavesASignalBelowTheCeilingAsItWasOnlyDelayed) {
     // Quiet from the start, and quiet again a second after a loud burst.
-    for (const bool burstFirst : {false, true}) {
-        OutputStage stage({.gain = 1.0});
-        const int from = burstFirst ? 2 * 44100 : 0;
-        const Stereo in = signal(3 * 44100, [&](int i) {
-            return i < 4410 && burstFirst ? sine(i, 60.0, 3.0) : sine(i, 440.0, 0.85);
-        });
-        const Stereo out = process(stage, in, 256);
-        const auto delay = static_cast<std::size_t>(stage.latencyFrames());
-        EXPECT_EQ(delay, 132u) << "3 ms at 44.1 kHz";
-        for (std::size_t i = static_cast<std::size_t>(from); i + delay < in.left.size(); ++i) {
-            ASSERT_EQ(out.left[i + delay], in.left[i]) << "frame " << i;
-            ASSERT_EQ(out.right[i + delay], in.right[i]) << "frame " << i;
+    for (const int burst : {0, 4410}) {
+        const Limited run(
+            [&](int i) { return i < burst ? sine(i, 60.0, 3.0) : sine(i, 440.0, 0.88); },
+            3 * 44100);
+        const auto delay = static_cast<std::size_t>(run.stage.latencyFrames());
+        EXPECT_EQ(delay, 132u) << "3 ms";
+        const std::size_t from = burst == 0 ? 0 : 2 * 44100;
+        for (std::size_t i = from; i + delay < run.in.size(); ++i) {
+            ASSERT_EQ(run.left[i + delay], run.in[i]) << "frame " << i;
+            ASSERT_EQ(run.right[i + delay], -run.in[i]) << "frame " << i;
         }
-        EXPECT_EQ(stage.deepestCut() == 1.0, !burstFirst);
+        EXPECT_EQ(run.stage.deepestCut() == 1.0, burst == 0);
     }
 }
 

@@ -17,7 +17,6 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "files/midi_events.h"
-#include "midi/midi_output.h"
 #include "outputs/audio_render.h"
 #include "outputs/piece_renderer.h"
 #include "outputs/soundfont_locator.h"
@@ -26,28 +25,11 @@
 namespace tarnwick {
 namespace {
 
-struct Sound {
-    std::vector<float> left, right;
-    double peak = 0.0;
-    double rms = 0.0;
-};
-
-Sound renderToMemory(const SongSettings& settings, const std::vector<MidiEvent>& events,
-                     PieceRenderer& renderer) {
-    Sound sound;
-    EXPECT_TRUE(renderer.render(settings, events, [&](const float* l, const float* r, int n) {
-        sound.left.insert(sound.left.end(), l, l + n);
-        sound.right.insert(sound.right.end(), r, r + n);
-        return true;
-    }));
-    double energy = 0.0;
-    for (std::size_t i = 0; i < sound.left.size(); ++i) {
-        sound.peak = std::max(
-            {sound.peak, std::fabs(double{sound.left[i]}), std::fabs(double{sound.right[i]})});
-        energy += double{sound.left[i]} * sound.left[i] + double{sound.right[i]} * sound.right[i];
-    }
-    sound.rms = std::sqrt(energy / (2.0 * static_cast<double>(sound.left.size())));
-    return sound;
+TEST(PieceLength, IsThePassAndTwoSecondsToTheNearestFrame) {
+    EXPECT_EQ(pieceFrames(175), 7'990'920); // 181.2 s
+    EXPECT_EQ(pieceFrames(51), 2'391'278);  // 54.224 s: 2391278.4 frames
+    EXPECT_EQ(eventFrame(175), 7744);       // 7717.5 frames: block 120.6 -> 121
+    EXPECT_EQ(eventFrame(1023 * 175), 7'894'976);
 }
 
 class PieceRendererTest : public ::testing::Test {
@@ -61,89 +43,77 @@ class PieceRendererTest : public ::testing::Test {
     // The start values at 50 ms per step (a 53.2 s piece), then `change`.
     void compose(const std::function<void(SongSettings&)>& change = {}) {
         RandomGenerator random(2024);
-        (void)prepareSession(
-            random,
-            [&](SongSettings& s) {
-                s.stepMs = 50;
-                if (change) {
-                    change(s);
-                }
-                return FileResult::success({});
-            },
-            settings, score);
+        const auto load = [&](SongSettings& s) {
+            s.stepMs = 50;
+            if (change) {
+                change(s);
+            }
+            return FileResult::success({});
+        };
+        (void)prepareSession(random, load, settings, score);
         events = buildMidiEvents(settings, score, random);
     }
-    Sound render() {
+    // Renders into `left`; the peak and RMS level of both channels.
+    void render() {
         PieceRenderer renderer;
-        EXPECT_EQ(renderer.loadSoundFont(font), "");
-        Sound sound = renderToMemory(settings, events, renderer);
+        ASSERT_EQ(renderer.loadSoundFont(font), "");
+        left.clear();
+        double energy = 0.0;
+        peak = 0.0;
+        EXPECT_TRUE(renderer.render(settings, events, [&](const float* l, const float* r, int n) {
+            left.insert(left.end(), l, l + n);
+            for (int i = 0; i < n; ++i) {
+                peak = std::max({peak, std::fabs(double{l[i]}), std::fabs(double{r[i]})});
+                energy += double{l[i]} * l[i] + double{r[i]} * r[i];
+            }
+            return true;
+        }));
+        rmsDb = 10.0 * std::log10(energy / (2.0 * static_cast<double>(left.size())));
         cut = renderer.stage().deepestCut();
-        return sound;
     }
 
     std::string font;
     SongSettings settings;
     Score score;
     std::vector<MidiEvent> events;
-    double cut = 1.0;
+    std::vector<float> left;
+    double peak = 0.0, rmsDb = 0.0, cut = 1.0;
 };
 
-TEST(PieceLength, IsThePassAndTwoSecondsToTheNearestFrame) {
-    EXPECT_EQ(pieceFrames(175), 7'990'920); // 181.2 s
-    EXPECT_EQ(pieceFrames(50), 2'346'120);
-    EXPECT_EQ(pieceFrames(51), 2'391'278); // 54.224 s = 2391278.4 frames
-    EXPECT_EQ(pieceFrames(0), pieceFrames(1));
-    EXPECT_EQ(eventFrame(0), 0);
-    EXPECT_EQ(eventFrame(175), 7744); // 7717.5 frames: block 120.6 -> 121
-    EXPECT_EQ(eventFrame(1023 * 175), 7'894'976);
-}
-
-TEST_F(PieceRendererTest, LastsThePieceSoundsAndEndsInSilence) {
-    compose();
-    const Sound sound = render();
-    ASSERT_EQ(static_cast<std::int64_t>(sound.left.size()), pieceFrames(50));
-    EXPECT_GT(20.0 * std::log10(sound.rms), -40.0) << "not silent";
-    EXPECT_EQ(sound.left.back(), 0.0f);
-    EXPECT_EQ(sound.right.back(), 0.0f);
-}
-
 TEST_F(PieceRendererTest, NotesStartOnTheStepsWhereTheListHasNoteOns) {
-    // Rests in every voice; a wood block in drum slot 0 only, so the hits
-    // drawn to other slots are silent and the note-ons fall irregularly.
+    // A wood block in drum slot 0 only and no voices: the hits drawn to the
+    // other slots are silent, so the note-ons fall irregularly.
     compose([](SongSettings& s) {
         s.stepMs = 100;
         s.beatLength = 3;
-        s.drumVolume = 90;
         s.drumKit = {50, 0, 0, 0, 0, 0, 0, 0}; // key 76, Hi Wood Block
     });
-    const Score drums{.drumNotes = score.drumNotes};
     RandomGenerator random(5);
-    events = buildMidiEvents(settings, drums, random);
+    events = buildMidiEvents(settings, Score{.drumNotes = score.drumNotes}, random);
     std::vector<std::int64_t> expected;
     for (const MidiEvent& event : events) {
-        if ((messageStatus(event.message) & 0xF0) == 0x90) {
-            expected.push_back(eventFrame(event.timeMs));
-        }
+        expected.push_back(eventFrame(event.timeMs)); // drum note-ons only
     }
     ASSERT_GT(expected.size(), 20u);
-    const Sound sound = render();
+    render();
+    ASSERT_EQ(static_cast<std::int64_t>(left.size()), pieceFrames(100));
+    EXPECT_EQ(left.back(), 0.0f) << "faded out";
     // An onset: a 64-frame block louder than 0.05 after 16 quiet ones.
     std::vector<std::int64_t> onsets;
     int quiet = 16;
-    for (std::size_t b = 0; b * 64 < sound.left.size(); ++b) {
-        const auto begin = sound.left.begin() + static_cast<std::ptrdiff_t>(b * 64);
-        const auto end = sound.left.begin() +
-                         static_cast<std::ptrdiff_t>(std::min(b * 64 + 64, sound.left.size()));
-        float peak = 0.0f;
-        std::for_each(begin, end, [&](float s) { peak = std::max(peak, std::abs(s)); });
-        if (peak > 0.05f && quiet >= 16) {
-            onsets.push_back(static_cast<std::int64_t>(b) * 64);
+    for (std::size_t b = 0; b + 64 <= left.size(); b += 64) {
+        const float loudest =
+            std::abs(*std::max_element(left.begin() + static_cast<std::ptrdiff_t>(b),
+                                       left.begin() + static_cast<std::ptrdiff_t>(b + 64),
+                                       [](float x, float y) { return std::abs(x) < std::abs(y); }));
+        if (loudest > 0.05f && quiet >= 16) {
+            onsets.push_back(static_cast<std::int64_t>(b));
         }
-        quiet = peak < 0.01f ? quiet + 1 : 0;
+        quiet = loudest < 0.01f ? quiet + 1 : 0;
     }
     ASSERT_EQ(onsets.size(), expected.size());
     for (std::size_t i = 0; i < onsets.size(); ++i) {
-        EXPECT_NEAR(onsets[i], expected[i], 64) << "note-on " << i;
+        EXPECT_LE(std::abs(onsets[i] - expected[i]), 64) << "note-on " << i;
     }
 }
 
@@ -157,54 +127,45 @@ TEST_F(PieceRendererTest, TheLimiterHoldsALoudPieceAndLeavesAQuietOneAlone) {
         s.drumVolume = 90;
         s.drumKit = {10, 13, 16, 19, 22, 25, 28, 31};
     });
-    const Sound loud = render();
+    render();
     EXPECT_LT(cut, 0.8) << "this piece must need the limiter";
-    EXPECT_LE(loud.peak, std::pow(10.0, -1.0 / 20.0));
-    EXPECT_GT(20.0 * std::log10(loud.rms), -20.0) << "not made quiet";
+    EXPECT_LE(peak, std::pow(10.0, -1.0 / 20.0));
+    EXPECT_GT(rmsDb, -16.0) << "not made quiet";
 
     compose([](SongSettings& s) { s.volume = {20, 20, 20}; });
-    static_cast<void>(render());
+    render();
     EXPECT_EQ(cut, 1.0);
+    EXPECT_GT(rmsDb, -45.0) << "not silent";
 }
 
-TEST_F(PieceRendererTest, WritesEachFormatWhole) {
+TEST_F(PieceRendererTest, WritesEachFormatWholeOrLeavesNoFile) {
     compose();
     testing::TempDir dir;
-    struct Case {
-        const char* name;
-        int format;
-    };
-    for (const Case c : {Case{"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-                         Case{"b.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-                         Case{"c.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
-        const AudioRenderResult r = renderAudioFile(dir.file(c.name), font, settings, events);
+    for (const auto& [name, format] : {std::pair{"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+                                       {"b.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+                                       {"c.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS}}) {
+        const AudioRenderResult r = renderAudioFile(dir.file(name), font, settings, events);
         ASSERT_EQ(r.status, RenderStatus::Written) << r.file.message();
         SF_INFO info{};
-        SNDFILE* file = sf_open(dir.file(c.name).c_str(), SFM_READ, &info);
-        ASSERT_NE(file, nullptr) << c.name;
-        EXPECT_EQ(info.format, c.format) << c.name;
-        EXPECT_EQ(info.samplerate, 44100);
-        EXPECT_EQ(info.channels, 2);
-        EXPECT_EQ(info.frames, pieceFrames(50)) << c.name;
+        SNDFILE* file = sf_open(dir.file(name).c_str(), SFM_READ, &info);
+        ASSERT_NE(file, nullptr) << name;
+        EXPECT_EQ(std::tuple(info.format, info.samplerate, info.channels, info.frames),
+                  std::tuple(format, 44100, 2, pieceFrames(50)))
+            << name;
         sf_close(file);
+        std::filesystem::remove(dir.file(name));
     }
-    EXPECT_EQ(dir.names().size(), 3u);
-}
 
-// Whatever stops a render, the target keeps its old content and nothing else
-// is left in the folder.
-TEST_F(PieceRendererTest, ACancelledOrFailedRenderLeavesNoFile) {
-    compose();
-    testing::TempDir dir;
+    // Whatever stops a render, the target keeps its old content and nothing
+    // else is left in the folder.
     const std::string target = dir.file("old.wav");
     testing::writeBytes(target, {1, 2, 3});
     double seen = 0.0;
-    const auto cancelHalfway = [&](double done) {
-        seen = done;
-        return done < 0.5;
-    };
     const AudioRenderResult cancelled =
-        renderAudioFile(target, font, settings, events, cancelHalfway);
+        renderAudioFile(target, font, settings, events, [&](double done) {
+            seen = done;
+            return done < 0.5;
+        });
     EXPECT_EQ(cancelled.status, RenderStatus::Cancelled);
     EXPECT_GE(seen, 0.5);
 
@@ -218,29 +179,14 @@ TEST_F(PieceRendererTest, ACancelledOrFailedRenderLeavesNoFile) {
     const AudioRenderResult failed = renderAudioFile(target, font, settings, events);
     setrlimit(RLIMIT_FSIZE, &previous);
     EXPECT_EQ(failed.status, RenderStatus::CannotWrite);
-    EXPECT_NE(failed.file.reason.find("File too large"), std::string::npos) << failed.file.reason;
+    EXPECT_EQ(failed.file.message(), target + ": System error : File too large.");
 
-    struct Refused {
-        std::string path, font;
-        std::int32_t stepMs;
-        RenderStatus status;
-        std::string reason;
-    };
-    for (const Refused& r : {
-             Refused{dir.file("a.mp3"), font, 50, RenderStatus::CannotWrite,
-                     "the file name must end in .wav, .flac or .ogg"},
-             Refused{dir.file("no/a.wav"), font, 50, RenderStatus::CannotWrite,
-                     "No such file or directory"},
-             Refused{target, target, 50, RenderStatus::FontUnusable,
-                     "the SoundFont " + target + " could not be loaded"},
-             Refused{target, font, 21'100, RenderStatus::CannotWrite,
-                     "at 21100 ms per step the piece lasts longer than the 6 hours"},
-         }) {
-        settings.stepMs = r.stepMs;
-        const AudioRenderResult result = renderAudioFile(r.path, r.font, settings, events);
-        EXPECT_EQ(result.status, r.status) << r.path;
-        EXPECT_TRUE(result.file.reason.starts_with(r.reason)) << result.file.reason;
-    }
+    // Refused before anything is written: a font that is none, a piece too long.
+    EXPECT_EQ(renderAudioFile(target, target, settings, events).status, RenderStatus::FontUnusable);
+    settings.stepMs = 21'100;
+    EXPECT_EQ(renderAudioFile(target, font, settings, events).file.reason,
+              "at 21100 ms per step the piece lasts longer than the 6 hours an audio file may "
+              "hold");
     EXPECT_EQ(dir.names(), std::vector<std::string>{"old.wav"});
     EXPECT_EQ(testing::readBytes(target), (std::vector<std::uint8_t>{1, 2, 3}));
 }
