@@ -169,13 +169,14 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
         inFolder(QStringList(4, "Ordner-Папка-フォルダ-" + QString(40, u'ä')).join('/'));
     QVERIFY(QDir().mkpath(deep) && deep.size() > 260);
     const QString name = "Kanon № 3 — ♫ 曲";
+    retype(dialog, kVolume + 1, "71");
     auto seen = answerChooser(deep + "/" + name + ".canon");
     menuItem(dialog, "&Save...")->trigger();
     QCOMPARE(*seen, (QStringList{"Save", "Tarnwick Files (*.tarn)", QDir::homePath(), "", "save"}));
     QCOMPARE(dialog.windowTitle(), name);
     SongSettings saved;
     QVERIFY(loadSettingsFile(toFilesystemPath(deep + "/" + name + ".canon").string(), saved).ok());
-    QCOMPARE(saved.volume[1], 70);
+    QCOMPARE(saved.volume[1], 71);
 
     // Export, in the previous choice's folder, the score of the last Play
     // with a volume typed since; the timer goes on meanwhile.
@@ -199,7 +200,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     seen = answerChooser(deep + "/second.tarn");
     menuItem(dialog, "&Open...")->trigger();
     QCOMPARE(*seen, (QStringList{"Load", "Tarnwick Files (*.tarn)", deep, "", "open"}));
-    QVERIFY(text(dialog, kVolume + 1) == "70" &&
+    QVERIFY(text(dialog, kVolume + 1) == "71" &&
             control<QComboBox>(dialog, kInstrument)->currentIndex() == 0);
     QCOMPARE(dialog.windowTitle(), QString("second"));
     QVERIFY(!rig.timer->running && dialog.records().settings == saved);
