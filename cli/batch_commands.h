@@ -20,12 +20,11 @@ struct Session {
     Score score;
 };
 
-// Seeds the generator (options.randSeed, else the clock) and runs the shared
-// sequence. On failure reports the settings file's problem on `err` and
-// returns no session.
+// Seeds the generator and runs the shared sequence. On failure reports the
+// settings file's problem on `err` and returns no session (exit kExitUsage).
 std::optional<Session> openSession(const CommandOptions& options, std::ostream& err);
 
-// Reports a failed write on `err`; the exit status for the result.
+// The exit status for a written file, reporting a failure on `err`.
 int reportWrite(const FileResult& written, std::ostream& err);
 
 // The score as one line of JSON on `out`.
