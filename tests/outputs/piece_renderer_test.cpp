@@ -131,6 +131,17 @@ TEST_F(PieceRendererTest, TheLimiterHoldsALoudPieceAndLeavesAQuietOneAlone) {
     EXPECT_LT(cut, 0.8) << "this piece must need the limiter";
     EXPECT_LE(peak, std::pow(10.0, -1.0 / 20.0));
     EXPECT_GT(rmsDb, -16.0) << "not made quiet";
+    // Also once a lossy encoder has had it.
+    testing::TempDir dir;
+    ASSERT_EQ(renderAudioFile(dir.file("a.ogg"), font, settings, events).status,
+              RenderStatus::Written);
+    SF_INFO info{};
+    SNDFILE* file = sf_open(dir.file("a.ogg").c_str(), SFM_READ, &info);
+    std::vector<float> decoded(static_cast<std::size_t>(info.frames * 2));
+    sf_readf_float(file, decoded.data(), info.frames);
+    sf_close(file);
+    const auto [low, high] = std::minmax_element(decoded.begin(), decoded.end());
+    EXPECT_LE(std::max(-*low, *high), std::pow(10.0, -1.0 / 20.0));
 
     compose([](SongSettings& s) { s.volume = {20, 20, 20}; });
     render();
