@@ -1,0 +1,37 @@
+#pragma once
+// What the dialog's controls show, taken as a whole so it can be put back:
+// every edit's text, every combo box's selection and every check box.
+
+#include <map>
+#include <string>
+
+#include "composition/song_settings.h"
+
+namespace tarnwick {
+
+class ControlPanel;
+
+struct PanelSnapshot {
+    std::map<int, std::string> texts;
+    std::map<int, int> selections; // -1 for none
+    std::map<int, int> checks;
+
+    friend bool operator==(const PanelSnapshot&, const PanelSnapshot&) = default;
+};
+
+PanelSnapshot capturePanel(const ControlPanel& panel);
+
+// Writes every control of the snapshot back, edits with their whole text.
+void restorePanel(const PanelSnapshot& snapshot, ControlPanel& panel);
+
+// The controls together with the settings record behind them. The record holds
+// what no control shows (the reserved block, seed values beyond the count, a
+// loaded list index outside its list), so both are needed to get a state back.
+struct SettingsState {
+    PanelSnapshot panel;
+    SongSettings settings;
+
+    friend bool operator==(const SettingsState&, const SettingsState&) = default;
+};
+
+} // namespace tarnwick
