@@ -13,8 +13,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -45,14 +48,15 @@ class LoggedOutput : public MidiOutput {
 };
 
 // A shown dialog over a logged output and a manual timer (or the application's
-// real step timer), with a fixed random seed.
+// real step timer), with a fixed random seed. The recent files are kept in
+// `preferences` when given, else nowhere.
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false)
-        : owned(std::make_unique<MainDialog>(parts(realTimer))) {
+    explicit DialogRig(bool realTimer = false, std::shared_ptr<QSettings> preferences = nullptr)
+        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(preferences)))) {
         owned->show();
     }
 
-    MainDialogParts parts(bool realTimer) {
+    MainDialogParts parts(bool realTimer, std::shared_ptr<QSettings> preferences) {
         return {.openOutput =
                     [log = log](StatusReport report) {
                         report("Test output: recording");
@@ -66,7 +70,8 @@ struct DialogRig {
                     timer = manual.get();
                     return manual;
                 },
-                .randomSeed = 4711};
+                .randomSeed = 4711,
+                .preferences = std::move(preferences)};
     }
 
     void tick() { dialog.timerTick(SteadyClock::now()); }
@@ -128,6 +133,46 @@ void whenModal(std::function<void(T*)> handler) {
         }
     });
     poll->start();
+}
+
+// Types the name into the chooser's file-name edit and accepts it, as its
+// button would (also where the button is disabled, to see the own refusal).
+inline void typeAndAccept(QFileDialog* chooser, const QString& name) {
+    QApplication::setActiveWindow(chooser);
+    QVERIFY(QTest::qWaitForWindowActive(chooser));
+    auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
+    nameEdit->setFocus();
+    nameEdit->setText(name);
+    QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+}
+
+// What a chooser showed: title, filters, folder, proposed name, save or open.
+using Seen = QStringList;
+
+// Answers the next chooser with a name, or cancels it for an empty name;
+// keeps what it showed, then runs `after` before the chooser returns.
+inline void answerChooser(const QString& name, Seen* seen = nullptr,
+                          std::function<void()> after = {}) {
+    whenModal<QFileDialog>([=](QFileDialog* chooser) {
+        if (seen != nullptr) {
+            *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
+                     chooser->directory().absolutePath(),
+                     chooser->findChild<QLineEdit*>("fileNameEdit")->text(),
+                     chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
+        }
+        name.isEmpty() ? chooser->reject() : typeAndAccept(chooser, name);
+        if (after) {
+            after();
+        }
+    });
+}
+
+// Answers the next message box with a button, keeping its title and text.
+inline void answerMessage(QMessageBox::StandardButton button, QString* shown) {
+    whenModal<QMessageBox>([button, shown](QMessageBox* box) {
+        *shown = box->windowTitle() + ": " + box->text();
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    });
 }
 
 } // namespace tarnwick::testing

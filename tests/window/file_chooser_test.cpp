@@ -20,45 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Types the name into the chooser's file-name edit and accepts it, as its
-// button would (also where the button is disabled, to see the own refusal).
-void typeAndAccept(QFileDialog* chooser, const QString& name) {
-    QApplication::setActiveWindow(chooser);
-    QVERIFY(QTest::qWaitForWindowActive(chooser));
-    auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
-    nameEdit->setFocus();
-    nameEdit->setText(name);
-    QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
-}
-
-// What a chooser showed: title, filters, folder, proposed name, save or open.
-using Seen = QStringList;
-
-// Answers the next chooser with a name, or cancels it for an empty name;
-// keeps what it showed, then runs `after` before the chooser returns.
-void answerChooser(const QString& name, Seen* seen = nullptr, std::function<void()> after = {}) {
-    whenModal<QFileDialog>([=](QFileDialog* chooser) {
-        if (seen != nullptr) {
-            *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
-                     chooser->directory().absolutePath(),
-                     chooser->findChild<QLineEdit*>("fileNameEdit")->text(),
-                     chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
-        }
-        name.isEmpty() ? chooser->reject() : typeAndAccept(chooser, name);
-        if (after) {
-            after();
-        }
-    });
-}
-
-// Answers the next message box with a button, keeping its title and text.
-void answerMessage(QMessageBox::StandardButton button, QString* shown) {
-    whenModal<QMessageBox>([button, shown](QMessageBox* box) {
-        *shown = box->windowTitle() + ": " + box->text();
-        QTest::mouseClick(box->button(button), Qt::LeftButton);
-    });
-}
-
 void touch(const QString& path, qsizetype size = 0) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
