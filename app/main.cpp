@@ -17,6 +17,7 @@
 
 #ifdef TARNWICK_WITH_DIALOG
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "app/no_display.h"
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    // The installed desktop entry and icon, by the name they are installed under.
+    QApplication::setDesktopFileName(QStringLiteral(TARNWICK_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TARNWICK_APP_ID)));
     tarnwick::MainDialog dialog(tarnwick::desktopParts());
     if (file) {
         // A full path, so the title and the chooser's folder are what "&Open..."
