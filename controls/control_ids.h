@@ -31,6 +31,10 @@ inline constexpr int kPlay = 1043;          // push button "Play"
 inline constexpr int kRepeat = 1044;        // edit, digits only
 inline constexpr int kHarmonyOffset = 1045; // edit, signed
 
+// Every control's id lies in this range.
+inline constexpr int kFirst = kSeed;
+inline constexpr int kLast = kHarmonyOffset;
+
 } // namespace tarnwick::control
 
 namespace tarnwick::command {

@@ -2,8 +2,8 @@
 // What the dialog's controls show, taken as a whole so it can be put back:
 // every edit's text, every combo box's selection and every check box.
 
-#include <map>
 #include <string>
+#include <vector>
 
 #include "composition/song_settings.h"
 
@@ -12,9 +12,13 @@ namespace tarnwick {
 class ControlPanel;
 
 struct PanelSnapshot {
-    std::map<int, std::string> texts;
-    std::map<int, int> selections; // -1 for none
-    std::map<int, int> checks;
+    struct Control {
+        std::string text; // an edit's whole text
+        int selection;    // a combo box's, -1 for none
+        int check;
+        friend bool operator==(const Control&, const Control&) = default;
+    };
+    std::vector<Control> controls; // by id, from control::kFirst
 
     friend bool operator==(const PanelSnapshot&, const PanelSnapshot&) = default;
 };
