@@ -7,26 +7,12 @@
 #include "cli/exit_status.h"
 #include "cli/score_json.h"
 #include "cli/session_setup.h"
-#include "composition/random.h"
-#include "composition/score.h"
-#include "composition/song_settings.h"
 #include "files/midi_events.h"
 #include "files/midi_file.h"
 #include "files/settings_file.h"
 
 namespace tarnwick {
 
-namespace {
-
-// What every command works on once the shared sequence has run.
-struct Session {
-    RandomGenerator random;
-    SongSettings settings;
-    Score score;
-};
-
-// Seeds the generator and runs the shared sequence. On failure reports the
-// settings file's problem and returns no session.
 std::optional<Session> openSession(const CommandOptions& options, std::ostream& err) {
     Session session{RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}};
     const FileResult prepared = prepareSession(
@@ -45,8 +31,6 @@ int reportWrite(const FileResult& written, std::ostream& err) {
     }
     return kExitSuccess;
 }
-
-} // namespace
 
 int printScore(const CommandOptions& options, std::ostream& out, std::ostream& err) {
     const std::optional<Session> session = openSession(options, err);

@@ -6,6 +6,9 @@
 #include "cli/batch_commands.h"
 #include "cli/exit_status.h"
 #include "cli/option_values.h"
+#ifdef TARNWICK_HAS_DRAW_COMMAND
+#include "cli/draw_score_command.h"
+#endif
 #ifdef TARNWICK_HAS_PLAY_COMMAND
 #include "cli/play_command.h"
 #endif
@@ -93,6 +96,14 @@ const std::vector<CommandEntry>& commands() {
          .help = "print the score as one line of JSON",
          .takes = {{"settings"}, {"rand-seed"}},
          .run = printScore},
+#ifdef TARNWICK_HAS_DRAW_COMMAND
+        {.name = "draw-score",
+         .valueName = "OUT.svg|OUT.png",
+         .help = "draw the score as a piano roll image",
+         .takes = {{"settings"}, {"rand-seed"}},
+         .check = checkDrawScoreOptions,
+         .run = drawScore},
+#endif
         {.name = "export-midi",
          .valueName = "OUT.mid",
          .help = "write the piece as a Standard MIDI File",

@@ -1,6 +1,7 @@
 #pragma once
 // The program's window: a modal dialog with a menu, the controls of the song
-// settings, "Play" and "Stop", and a status line naming the output that plays.
+// settings, "Play" and "Stop", the piano roll of what plays, and a status line
+// naming the output that plays.
 // Every button, menu item and timer tick is routed to the commands of
 // app/dialog_commands.h.
 
@@ -27,6 +28,8 @@ class MainDialog;
 }
 
 namespace tarnwick {
+
+class PianoRollWidget;
 
 // Reports the output's status text (UTF-8); may be called from any thread.
 using StatusReport = std::function<void(std::string)>;
@@ -77,6 +80,7 @@ class MainDialog : public QDialog, private DialogHost {
     AppRecords& records() { return records_; }
     FileChooser& fileChooser() { return chooser_; }
     StepTimer& stepTimer() { return *timer_; }
+    PianoRollWidget& pianoRoll() { return *roll_; }
     QString statusText() const;
 
   public slots:
@@ -95,11 +99,14 @@ class MainDialog : public QDialog, private DialogHost {
     void showAbout() override;
     void endDialog() override;
 
+    void placePianoRoll();
     void prepareWidgets();
     void buildMenu(std::shared_ptr<QSettings> preferences);
     void fillLists();
     void setStatusText(const QString& text);
-    // Undo, Redo and "Open Recent" as the last command left them.
+    // The piano roll and the menus as the command left them.
+    void showResultOf(int commandId);
+    // Undo, Redo and "Open Recent".
     void showHistory();
     // Stops playback and closes the output, once.
     void finish();
@@ -115,6 +122,7 @@ class MainDialog : public QDialog, private DialogHost {
     QAction* undoItem_ = nullptr;
     QAction* redoItem_ = nullptr;
     std::unique_ptr<RecentFilesMenu> recentMenu_;
+    PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;
 };
 

@@ -85,11 +85,10 @@ void DesktopConveniencesTest::aFileOpenedAtStartLeavesWhatOpenLeaves() {
     QCOMPARE(atStart.dialog.windowTitle() + viaMenu.dialog.windowTitle(), QString("oddodd"));
     QCOMPARE(atStart.dialog.fileChooser().lastFolder(), viaMenu.dialog.fileChooser().lastFolder());
 
-    QString message; // a file that cannot be loaded: the start values and why
-    answerMessage(QMessageBox::Ok, &message);
+    const auto message = answerMessage(); // a file that cannot be loaded: start values, and why
     openAtStart(failed, folder.filePath("gone.tarn"));
-    QCOMPARE(message, "Load: Could not load the settings from\n" + folder.filePath("gone.tarn") +
-                          "\n\nNo such file or directory");
+    QCOMPARE(*message, "Load: Could not load the settings from\n" + folder.filePath("gone.tarn") +
+                           "\n\nNo such file or directory");
     QCOMPARE(everything(failed.dialog), everything(fresh.dialog));
     QCOMPARE(failed.dialog.windowTitle(), fresh.dialog.windowTitle());
 }
@@ -108,7 +107,7 @@ void DesktopConveniencesTest::recentFilesKeepTheirOrderAcrossRunsAndDropAGoneFil
         return texts;
     };
     {
-        DialogRig firstRun(false, store());
+        DialogRig firstRun(false, {}, store());
         QVERIFY(!menuItem(firstRun.dialog, "Open &Recent")->isEnabled());
         openAtStart(firstRun, a);
         openAtStart(firstRun, b);
@@ -117,14 +116,13 @@ void DesktopConveniencesTest::recentFilesKeepTheirOrderAcrossRunsAndDropAGoneFil
         openAtStart(firstRun, a); // listed once
     }
     QVERIFY(QFile::remove(saved));
-    DialogRig nextRun(false, store());
+    DialogRig nextRun(false, {}, store());
     QCOMPARE(listed(nextRun), QStringList({"a.tarn", "saved.tarn", "b&&c.tarn"}));
-    QString message;
-    answerMessage(QMessageBox::Ok, &message);
+    const auto message = answerMessage();
     nextRun.dialog.runCommand(command::kOpenRecent + 1);
-    QCOMPARE(message, "Open Recent: Could not open\n" + saved +
-                          "\n\nThe file no longer exists. It has been removed from the recent "
-                          "files.");
+    QCOMPARE(*message, "Open Recent: Could not open\n" + saved +
+                           "\n\nThe file no longer exists. It has been removed from the recent "
+                           "files.");
     menuItem(nextRun.dialog, "Open &Recent")->menu()->actions()[1]->trigger();
     QCOMPARE(nextRun.dialog.windowTitle(), QString("b&c"));
     QCOMPARE(store()->value("recentFiles").toStringList(), QStringList({b, a}));

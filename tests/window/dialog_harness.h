@@ -47,21 +47,25 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-// A shown dialog over a logged output and a manual timer (or the application's
-// real step timer), with a fixed random seed. The recent files are kept in
-// `preferences` when given, else nowhere.
+using OpenOutput = std::function<std::unique_ptr<MidiOutput>(StatusReport)>;
+
+// A shown dialog with a fixed random seed, over a logged output (or the one
+// `openOutput` opens) and a manual timer (or the application's real one). The
+// recent files are kept in `preferences` when given, else nowhere.
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false, std::shared_ptr<QSettings> preferences = nullptr)
-        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(preferences)))) {
+    explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {},
+                       std::shared_ptr<QSettings> preferences = nullptr)
+        : owned(std::make_unique<MainDialog>(
+              parts(realTimer, std::move(openOutput), std::move(preferences)))) {
         owned->show();
     }
 
-    MainDialogParts parts(bool realTimer, std::shared_ptr<QSettings> preferences) {
-        return {.openOutput =
-                    [log = log](StatusReport report) {
-                        report("Test output: recording");
-                        return std::make_unique<LoggedOutput>(log);
-                    },
+    MainDialogParts parts(bool realTimer, OpenOutput openOutput,
+                          std::shared_ptr<QSettings> preferences) {
+        if (!openOutput) {
+            openOutput = [log = log](StatusReport) { return std::make_unique<LoggedOutput>(log); };
+        }
+        return {.openOutput = std::move(openOutput),
                 .makeTimer = [this, realTimer](TickHandler onTick) -> std::unique_ptr<StepTimer> {
                     if (realTimer) {
                         return std::make_unique<QtStepTimer>(std::move(onTick));
@@ -135,44 +139,43 @@ void whenModal(std::function<void(T*)> handler) {
     poll->start();
 }
 
-// Types the name into the chooser's file-name edit and accepts it, as its
-// button would (also where the button is disabled, to see the own refusal).
-inline void typeAndAccept(QFileDialog* chooser, const QString& name) {
-    QApplication::setActiveWindow(chooser);
-    QVERIFY(QTest::qWaitForWindowActive(chooser));
-    auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
-    nameEdit->setFocus();
-    nameEdit->setText(name);
-    QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
-}
-
-// What a chooser showed: title, filters, folder, proposed name, save or open.
-using Seen = QStringList;
-
-// Answers the next chooser with a name, or cancels it for an empty name;
-// keeps what it showed, then runs `after` before the chooser returns.
-inline void answerChooser(const QString& name, Seen* seen = nullptr,
-                          std::function<void()> after = {}) {
+// Answers the next chooser: types the name into its file-name edit and
+// accepts it as its button would (also where the button is disabled, to see
+// its own refusal), or cancels for an empty name; then runs `after`. Returns
+// what the chooser showed: title, filter, folder, proposed name, save or open.
+inline std::shared_ptr<QStringList> answerChooser(const QString& name,
+                                                  std::function<void()> after = {}) {
+    auto seen = std::make_shared<QStringList>();
     whenModal<QFileDialog>([=](QFileDialog* chooser) {
-        if (seen != nullptr) {
-            *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
-                     chooser->directory().absolutePath(),
-                     chooser->findChild<QLineEdit*>("fileNameEdit")->text(),
-                     chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
+        auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
+        *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
+                 chooser->directory().absolutePath(), nameEdit->text(),
+                 chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
+        if (name.isEmpty()) {
+            chooser->reject();
+        } else {
+            QApplication::setActiveWindow(chooser);
+            QVERIFY(QTest::qWaitForWindowActive(chooser));
+            nameEdit->setFocus();
+            nameEdit->setText(name);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
         }
-        name.isEmpty() ? chooser->reject() : typeAndAccept(chooser, name);
         if (after) {
             after();
         }
     });
+    return seen;
 }
 
-// Answers the next message box with a button, keeping its title and text.
-inline void answerMessage(QMessageBox::StandardButton button, QString* shown) {
-    whenModal<QMessageBox>([button, shown](QMessageBox* box) {
+// Answers the next message box with a button; returns its title and text.
+inline std::shared_ptr<QString>
+answerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto shown = std::make_shared<QString>();
+    whenModal<QMessageBox>([=](QMessageBox* box) {
         *shown = box->windowTitle() + ": " + box->text();
         QTest::mouseClick(box->button(button), Qt::LeftButton);
     });
+    return shown;
 }
 
 } // namespace tarnwick::testing
