@@ -26,7 +26,7 @@ QStringList fileNames(const RecentFiles& recent) {
 RecentFilesMenu::RecentFilesMenu(QMenu& menu, std::shared_ptr<QSettings> store,
                                  std::function<void(int)> runCommand)
     : menu_(menu), store_(std::move(store)), runCommand_(std::move(runCommand)) {
-    shown_ = fileNames(RecentFiles(stored()));
+    kept_ = fileNames(RecentFiles(stored()));
 }
 
 std::vector<std::filesystem::path> RecentFilesMenu::stored() const {
@@ -41,11 +41,11 @@ std::vector<std::filesystem::path> RecentFilesMenu::stored() const {
 
 void RecentFilesMenu::show(const RecentFiles& recent) {
     const QStringList names = fileNames(recent);
-    if (store_ && names != shown_) {
+    if (store_ && names != kept_) {
         store_->setValue(kStoreKey, names);
         store_->sync();
     }
-    shown_ = names;
+    kept_ = names;
     // The item that ran this command may still be emitting its signal, so the
     // old items go later.
     for (QAction* old : menu_.actions()) {

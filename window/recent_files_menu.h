@@ -34,7 +34,7 @@ class RecentFilesMenu {
     QMenu& menu_;
     std::shared_ptr<QSettings> store_;
     std::function<void(int)> runCommand_;
-    QStringList shown_;
+    QStringList kept_; // what the store holds
 };
 
 } // namespace tarnwick
