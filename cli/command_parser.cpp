@@ -148,6 +148,14 @@ std::variant<ParsedCommandLine, UsageError> chooseCommand(const std::vector<Give
     return parsed;
 }
 
+QStringList wordsOf(std::span<const std::string_view> arguments) {
+    QStringList words{QStringLiteral("tarnwick")};
+    for (std::string_view argument : arguments) {
+        words.append(fromBytes(argument));
+    }
+    return words;
+}
+
 UsageProblem readOptions(const std::vector<Given>& given, ParsedCommandLine& parsed) {
     const CommandEntry& command = *parsed.command;
     std::vector<const OptionEntry*> read;
@@ -196,11 +204,7 @@ std::variant<ParsedCommandLine, UsageError>
 parseCommandLine(std::span<const std::string_view> arguments) {
     QCommandLineParser parser;
     addTables(parser);
-    QStringList words{QStringLiteral("tarnwick")};
-    for (std::string_view argument : arguments) {
-        words.append(fromBytes(argument));
-    }
-    const bool parsed = parser.parse(words);
+    const bool parsed = parser.parse(wordsOf(arguments));
     const std::vector<Given> given = givenInOrder(parser);
 
     // The help after an error fits the first command named, other than --help.
@@ -225,6 +229,19 @@ parseCommandLine(std::span<const std::string_view> arguments) {
         return fail(std::move(*problem));
     }
     return result;
+}
+
+std::optional<std::string> windowFileArgument(std::span<const std::string_view> arguments) {
+    QCommandLineParser parser;
+    addTables(parser);
+    if (!parser.parse(wordsOf(arguments)) || !parser.optionNames().isEmpty()) {
+        return std::nullopt;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1 || files.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return toBytes(files.first());
 }
 
 } // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "window/desktop_parts.h"
 
+#include <QSettings>
+
 #include "composition/random.h"
 #include "outputs/output_factory.h"
 #include "playback/qt_step_timer.h"
@@ -16,6 +18,9 @@ MainDialogParts desktopParts() {
         return std::make_unique<QtStepTimer>(std::move(onTick));
     };
     parts.randomSeed = tickCountMs();
+    parts.preferences =
+        std::make_shared<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                    QStringLiteral("tarnwick"), QStringLiteral("tarnwick"));
     return parts;
 }
 

@@ -13,6 +13,9 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "controls/file_filters.h"
+#include "controls/panel_snapshot.h"
+#include "controls/recent_files.h"
+#include "controls/undo_history.h"
 #include "files/file_result.h"
 #include "files/midi_events.h"
 #include "midi/midi_output.h"
@@ -23,12 +26,15 @@ namespace tarnwick {
 class ControlPanel;
 class StepTimer;
 
-// Everything the program owns apart from the window: one of each record.
+// Everything the program owns apart from the window: one of each record, what
+// undo can return to, and the settings files used last.
 struct AppRecords {
     SongSettings settings;
     Score score;
     PlayState playState;
     RandomGenerator random;
+    UndoHistory<SettingsState> history;
+    RecentFiles recentFiles;
 };
 
 // What the commands need from the window they run in.
@@ -77,6 +83,12 @@ struct DialogContext {
 // and the lists of the combo boxes are filled: a freshly drawn seed, the start
 // values, no drum notes, every control written.
 void initialiseSession(DialogContext& context);
+
+// What "&Open..." does once a file is chosen: the file is read; if that fails,
+// an error message and nothing else. Otherwise playback stops, undo remembers
+// the controls, the controls show the file's settings, the window is named
+// after the file and the file heads the recent files. True when it loaded.
+bool openSettingsFile(DialogContext& context, const std::filesystem::path& path);
 
 // Carries out one command, routed on the low 16 bits of its id
 // (tarnwick::control and tarnwick::command ids). Unknown ids, Enter (1)

@@ -21,7 +21,9 @@
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
 #include "window/audio_render_dialog.h"
+#include "window/path_text.h"
 #include "window/piano_roll_widget.h"
+#include "window/shortcut_precedence.h"
 
 namespace tarnwick {
 
@@ -64,7 +66,7 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     placePianoRoll();
     panel_ = std::make_unique<QtControlPanel>(*this);
     prepareWidgets();
-    buildMenu();
+    buildMenu(std::move(parts.preferences));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -90,6 +92,8 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
+    records_.recentFiles = RecentFiles(recentMenu_->stored());
+    showHistory();
 }
 
 MainDialog::~MainDialog() {
@@ -149,23 +153,33 @@ void MainDialog::prepareWidgets() {
     }
 }
 
-void MainDialog::buildMenu() {
+void MainDialog::buildMenu(std::shared_ptr<QSettings> preferences) {
     auto* bar = new QMenuBar(this);
-    const auto addItem = [this](QMenu* menu, const QString& text, int commandId) {
+    const auto addItem = [this](QMenu* menu, const QString& text, int commandId,
+                                const QKeySequence& shortcut = {}) {
         QAction* action = menu->addAction(text);
         action->setData(commandId);
+        action->setShortcut(shortcut);
         connect(action, &QAction::triggered, this, [this, commandId] { runCommand(commandId); });
+        return action;
     };
     QMenu* file = bar->addMenu(tr("&File"));
-    addItem(file, tr("&Open..."), command::kOpen);
-    addItem(file, tr("&Save..."), command::kSave);
-    addItem(file, tr("Save as &Midi"), command::kSaveMidi);
+    addItem(file, tr("&Open..."), command::kOpen, Qt::CTRL | Qt::Key_O);
+    recentMenu_ = std::make_unique<RecentFilesMenu>(
+        *file->addMenu(tr("Open &Recent")), std::move(preferences),
+        [this](int commandId) { runCommand(commandId); });
+    addItem(file, tr("&Save..."), command::kSave, Qt::CTRL | Qt::Key_S);
+    addItem(file, tr("Save as &Midi"), command::kSaveMidi, Qt::CTRL | Qt::Key_E);
     addItem(file, tr("Save as &Audio..."), command::kSaveAudio);
     file->addSeparator();
-    addItem(file, tr("E&xit"), command::kExit);
+    addItem(file, tr("E&xit"), command::kExit, Qt::CTRL | Qt::Key_Q);
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    undoItem_ = addItem(edit, tr("&Undo"), command::kUndo, Qt::CTRL | Qt::Key_Z);
+    redoItem_ = addItem(edit, tr("&Redo"), command::kRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
     QMenu* help = bar->addMenu(tr("&Help"));
-    addItem(help, tr("&About"), command::kAbout);
+    addItem(help, tr("&About"), command::kAbout, Qt::Key_F1);
     layout()->setMenuBar(bar);
+    new ShortcutPrecedence(*this, *undoItem_, *redoItem_);
 }
 
 void MainDialog::fillLists() {
@@ -193,6 +207,20 @@ void MainDialog::runCommand(int commandId) {
     }
     DialogContext current = context();
     tarnwick::runCommand(current, static_cast<std::uint32_t>(commandId));
+    showResultOf(commandId);
+}
+
+void MainDialog::openFile(const std::filesystem::path& path) {
+    if (finished_) {
+        return;
+    }
+    chooser_.startIn(toQtFileName(path.parent_path()));
+    DialogContext current = context();
+    openSettingsFile(current, path);
+    showResultOf(command::kOpen);
+}
+
+void MainDialog::showResultOf(int commandId) {
     if (finished_) {
         return;
     }
@@ -201,6 +229,13 @@ void MainDialog::runCommand(int commandId) {
     } else {
         roll_->updateSettings(records_.score, records_.settings);
     }
+    showHistory();
+}
+
+void MainDialog::showHistory() {
+    undoItem_->setEnabled(records_.history.canUndo());
+    redoItem_->setEnabled(records_.history.canRedo());
+    recentMenu_->show(records_.recentFiles);
 }
 
 void MainDialog::timerTick(SteadyClock::time_point idealTime) {

@@ -18,8 +18,11 @@
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
 #include "window/qt_control_panel.h"
+#include "window/recent_files_menu.h"
 
+class QAction;
 class QLabel;
+class QSettings;
 
 namespace Ui {
 class MainDialog;
@@ -45,6 +48,9 @@ struct MainDialogParts {
     std::function<std::unique_ptr<StepTimer>(TickHandler)> makeTimer;
     // Seeds the random generator (the tick count at start).
     std::uint32_t randomSeed = 0;
+    // Where the recent files are kept between runs; without it they last for
+    // this run only.
+    std::shared_ptr<QSettings> preferences;
     // The SoundFont "Save as Audio" renders with; empty when there is none.
     std::function<std::string()> soundFont = [] { return findSoundFont(defaultSoundFontPaths()); };
 };
@@ -64,6 +70,10 @@ class MainDialog : public QDialog, private DialogHost {
 
     // One tick of the step timer.
     void timerTick(SteadyClock::time_point idealTime);
+
+    // Opens a settings file as "&Open..." does once its chooser returned the
+    // path, the chooser's folder included: for a file named at start.
+    void openFile(const std::filesystem::path& path);
 
     // True once the dialog has ended: playback stopped, output closed.
     bool isFinished() const { return finished_; }
@@ -97,9 +107,13 @@ class MainDialog : public QDialog, private DialogHost {
 
     void placePianoRoll();
     void prepareWidgets();
-    void buildMenu();
+    void buildMenu(std::shared_ptr<QSettings> preferences);
     void fillLists();
     void setStatusText(const QString& text);
+    // The piano roll and the menus as the command left them.
+    void showResultOf(int commandId);
+    // Undo, Redo and "Open Recent".
+    void showHistory();
     // Stops playback and closes the output, once.
     void finish();
     DialogContext context();
@@ -112,6 +126,9 @@ class MainDialog : public QDialog, private DialogHost {
     std::unique_ptr<StepTimer> timer_;
     std::unique_ptr<MidiOutput> output_;
     QLabel* statusLine_ = nullptr;
+    QAction* undoItem_ = nullptr;
+    QAction* redoItem_ = nullptr;
+    std::unique_ptr<RecentFilesMenu> recentMenu_;
     PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;
 };

@@ -13,8 +13,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
@@ -47,14 +50,18 @@ class LoggedOutput : public MidiOutput {
 using OpenOutput = std::function<std::unique_ptr<MidiOutput>(StatusReport)>;
 
 // A shown dialog with a fixed random seed, over a logged output (or the one
-// `openOutput` opens) and a manual timer (or the application's real one).
+// `openOutput` opens) and a manual timer (or the application's real one). The
+// recent files are kept in `preferences` when given, else nowhere.
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {})
-        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(openOutput)))) {
+    explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {},
+                       std::shared_ptr<QSettings> preferences = nullptr)
+        : owned(std::make_unique<MainDialog>(
+              parts(realTimer, std::move(openOutput), std::move(preferences)))) {
         owned->show();
     }
 
-    MainDialogParts parts(bool realTimer, OpenOutput openOutput) {
+    MainDialogParts parts(bool realTimer, OpenOutput openOutput,
+                          std::shared_ptr<QSettings> preferences) {
         if (!openOutput) {
             openOutput = [log = log](StatusReport) { return std::make_unique<LoggedOutput>(log); };
         }
@@ -67,7 +74,8 @@ struct DialogRig {
                     timer = manual.get();
                     return manual;
                 },
-                .randomSeed = 4711};
+                .randomSeed = 4711,
+                .preferences = std::move(preferences)};
     }
 
     void tick() { dialog.timerTick(SteadyClock::now()); }
@@ -129,6 +137,45 @@ void whenModal(std::function<void(T*)> handler) {
         }
     });
     poll->start();
+}
+
+// Answers the next chooser: types the name into its file-name edit and
+// accepts it as its button would (also where the button is disabled, to see
+// its own refusal), or cancels for an empty name; then runs `after`. Returns
+// what the chooser showed: title, filter, folder, proposed name, save or open.
+inline std::shared_ptr<QStringList> answerChooser(const QString& name,
+                                                  std::function<void()> after = {}) {
+    auto seen = std::make_shared<QStringList>();
+    whenModal<QFileDialog>([=](QFileDialog* chooser) {
+        auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
+        *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
+                 chooser->directory().absolutePath(), nameEdit->text(),
+                 chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
+        if (name.isEmpty()) {
+            chooser->reject();
+        } else {
+            QApplication::setActiveWindow(chooser);
+            QVERIFY(QTest::qWaitForWindowActive(chooser));
+            nameEdit->setFocus();
+            nameEdit->setText(name);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+        }
+        if (after) {
+            after();
+        }
+    });
+    return seen;
+}
+
+// Answers the next message box with a button; returns its title and text.
+inline std::shared_ptr<QString>
+answerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto shown = std::make_shared<QString>();
+    whenModal<QMessageBox>([=](QMessageBox* box) {
+        *shown = box->windowTitle() + ": " + box->text();
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    });
+    return shown;
 }
 
 } // namespace tarnwick::testing

@@ -21,43 +21,6 @@
 namespace tarnwick::testing {
 namespace {
 
-// Answers the next chooser: types the name into its file-name edit and
-// accepts it as its button would (also where the button is disabled, to see
-// its own refusal), or cancels for an empty name; then runs `after`. Returns
-// what the chooser showed: title, filter, folder, proposed name, save or open.
-std::shared_ptr<QStringList> answerChooser(const QString& name, std::function<void()> after = {}) {
-    auto seen = std::make_shared<QStringList>();
-    whenModal<QFileDialog>([=](QFileDialog* chooser) {
-        auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
-        *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
-                 chooser->directory().absolutePath(), nameEdit->text(),
-                 chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
-        if (name.isEmpty()) {
-            chooser->reject();
-        } else {
-            QApplication::setActiveWindow(chooser);
-            QVERIFY(QTest::qWaitForWindowActive(chooser));
-            nameEdit->setFocus();
-            nameEdit->setText(name);
-            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
-        }
-        if (after) {
-            after();
-        }
-    });
-    return seen;
-}
-
-// Answers the next message box with a button; returns its title and text.
-std::shared_ptr<QString> answerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
-    auto shown = std::make_shared<QString>();
-    whenModal<QMessageBox>([=](QMessageBox* box) {
-        *shown = box->windowTitle() + ": " + box->text();
-        QTest::mouseClick(box->button(button), Qt::LeftButton);
-    });
-    return shown;
-}
-
 void touch(const QString& path, qsizetype size = 0) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
