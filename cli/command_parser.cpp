@@ -132,6 +132,13 @@ std::variant<ParsedCommandLine, UsageError> chooseCommand(const std::vector<Give
     }
     parsed.command = commands.front()->command;
     parsed.helpAsked = parsed.helpAsked || parsed.command->name == kHelpCommand;
+    // "--render-audio --help" asks for the command's page; its value is not
+    // a file called "--help".
+    const std::string& value = commands.front()->value;
+    if (parsed.command->page != nullptr && (value == "--help" || value == "-h")) {
+        parsed.helpAsked = true;
+        return parsed;
+    }
     if (!parsed.command->valueName.empty()) {
         if (commands.front()->value.empty()) {
             return UsageError{needsValue(*commands.front())};

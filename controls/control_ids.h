@@ -46,6 +46,7 @@ inline constexpr int kOpen = 32774;
 inline constexpr int kExit = 32775;
 inline constexpr int kSaveMidi = 32776;
 inline constexpr int kAbout = 32777;
+inline constexpr int kSaveAudio = 32790;
 inline constexpr int kUndo = 32800;
 inline constexpr int kRedo = 32801;
 // "Open Recent": entry i (0..9) of the recent files is kOpenRecent + i.

@@ -3,32 +3,23 @@
 // with a General MIDI SoundFont, rendered on demand by an audio callback (or a
 // test, into memory). Messages arrive through a MessageScheduler and are
 // applied between FluidSynth's 64-frame render blocks, on the synthesiser's
-// own sample clock.
+// own sample clock; the sound then passes the output stage.
 
 #include <cstdint>
 #include <string>
 
-#include <fluidsynth/types.h>
-
 #include "midi/midi_output.h"
+#include "outputs/fluid_synth_instance.h"
 #include "outputs/message_scheduler.h"
+#include "outputs/output_stage.h"
 #include "outputs/sample_clock.h"
 
 namespace tarnwick {
-
-struct SynthConfig {
-    double sampleRate = 44100.0;
-    // Master gain; FluidSynth's default of 0.2 is quiet next to other programs.
-    double gain = 0.4;
-    // Reverb and chorus.
-    bool effects = true;
-};
 
 class SynthRenderer {
   public:
     // Creates the synthesiser, without a SoundFont. `scheduler` outlives it.
     SynthRenderer(const SynthConfig& config, MessageScheduler& scheduler);
-    ~SynthRenderer();
     SynthRenderer(const SynthRenderer&) = delete;
     SynthRenderer& operator=(const SynthRenderer&) = delete;
 
@@ -51,13 +42,11 @@ class SynthRenderer {
     std::int64_t position() const { return position_; }
 
   private:
-    void apply(std::uint32_t message);
-
     SynthConfig config_;
     MessageScheduler& scheduler_;
     SampleClock clock_;
-    fluid_settings_t* settings_ = nullptr;
-    fluid_synth_t* synth_ = nullptr;
+    FluidSynthInstance synth_;
+    OutputStage stage_;
     std::int64_t position_ = 0;
 };
 

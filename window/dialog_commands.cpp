@@ -160,6 +160,27 @@ void saveMidi(DialogContext& context) {
     nameWindowAfter(context, *path);
 }
 
+// Renders what "Save as Midi" would write into a sound file; playback goes on.
+void saveAudio(DialogContext& context) {
+    const auto path = context.host.chooseFile(kAudioFilter, kSaveTitle, kAudioExtension, true);
+    if (!path) {
+        return;
+    }
+    AppRecords& r = context.records;
+    readControls(context.panel, r.settings);
+    const std::vector<MidiEvent> events = buildMidiEvents(r.settings, r.score, r.random);
+    const std::optional<FileResult> result = context.host.renderAudio(*path, r.settings, events);
+    if (!result) {
+        return;
+    }
+    if (!result->ok()) {
+        context.host.showError(
+            kSaveTitle, failureMessage("Could not render the piece to", *path, result->reason));
+        return;
+    }
+    nameWindowAfter(context, *path);
+}
+
 } // namespace
 
 // The file is read into a scratch record first: a file that cannot be read
@@ -221,6 +242,9 @@ void runCommand(DialogContext& context, std::uint32_t commandId) {
         break;
     case command::kSaveMidi:
         saveMidi(context);
+        break;
+    case command::kSaveAudio:
+        saveAudio(context);
         break;
     case command::kAbout:
         context.host.showAbout();

@@ -16,6 +16,8 @@
 #include "controls/panel_snapshot.h"
 #include "controls/recent_files.h"
 #include "controls/undo_history.h"
+#include "files/file_result.h"
+#include "files/midi_events.h"
 #include "midi/midi_output.h"
 #include "playback/play_state.h"
 
@@ -46,6 +48,13 @@ class DialogHost {
                                                             std::string_view title,
                                                             std::string_view defaultExtension,
                                                             bool forSaving) = 0;
+
+    // Renders the piece, as these settings and events give it, into a sound
+    // file at `path`, showing its progress; timer ticks go on being delivered
+    // meanwhile. Nothing when the user cancelled (no file is left then).
+    virtual std::optional<FileResult> renderAudio(const std::filesystem::path& path,
+                                                  const SongSettings& settings,
+                                                  const std::vector<MidiEvent>& events) = 0;
 
     // A modal message box telling the user that a command failed.
     virtual void showError(std::string_view title, std::string_view message) = 0;

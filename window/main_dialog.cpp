@@ -1,5 +1,7 @@
 #include "window/main_dialog.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include "midi/listened_output.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
+#include "window/audio_render_dialog.h"
 #include "window/path_text.h"
 #include "window/piano_roll_widget.h"
 #include "window/shortcut_precedence.h"
@@ -57,7 +60,7 @@ int shownCharacters(int id) {
 } // namespace
 
 MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
-    : QDialog(parent), ui_(new Ui::MainDialog) {
+    : QDialog(parent), ui_(new Ui::MainDialog), soundFont_(std::move(parts.soundFont)) {
     ui_->setupUi(this);
     statusLine_ = ui_->statusLine;
     placePianoRoll();
@@ -167,6 +170,7 @@ void MainDialog::buildMenu(std::shared_ptr<QSettings> preferences) {
         [this](int commandId) { runCommand(commandId); });
     addItem(file, tr("&Save..."), command::kSave, Qt::CTRL | Qt::Key_S);
     addItem(file, tr("Save as &Midi"), command::kSaveMidi, Qt::CTRL | Qt::Key_E);
+    addItem(file, tr("Save as &Audio..."), command::kSaveAudio);
     file->addSeparator();
     addItem(file, tr("E&xit"), command::kExit, Qt::CTRL | Qt::Key_Q);
     QMenu* edit = bar->addMenu(tr("&Edit"));
@@ -264,6 +268,12 @@ std::optional<std::filesystem::path> MainDialog::chooseFile(const FileFilter& fi
                                                             std::string_view defaultExtension,
                                                             bool forSaving) {
     return chooser_.chooseFile(this, filter, title, defaultExtension, forSaving);
+}
+
+std::optional<FileResult> MainDialog::renderAudio(const std::filesystem::path& path,
+                                                  const SongSettings& settings,
+                                                  const std::vector<MidiEvent>& events) {
+    return renderWithProgress(this, path.string(), soundFont_(), settings, events);
 }
 
 void MainDialog::showError(std::string_view title, std::string_view message) {

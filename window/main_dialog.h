@@ -13,6 +13,7 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
+#include "outputs/soundfont_locator.h"
 #include "playback/step_timer.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
@@ -50,6 +51,8 @@ struct MainDialogParts {
     // Where the recent files are kept between runs; without it they last for
     // this run only.
     std::shared_ptr<QSettings> preferences;
+    // The SoundFont "Save as Audio" renders with; empty when there is none.
+    std::function<std::string()> soundFont = [] { return findSoundFont(defaultSoundFontPaths()); };
 };
 
 class MainDialog : public QDialog, private DialogHost {
@@ -94,6 +97,9 @@ class MainDialog : public QDialog, private DialogHost {
                                                     std::string_view title,
                                                     std::string_view defaultExtension,
                                                     bool forSaving) override;
+    std::optional<FileResult> renderAudio(const std::filesystem::path& path,
+                                          const SongSettings& settings,
+                                          const std::vector<MidiEvent>& events) override;
     void showError(std::string_view title, std::string_view message) override;
     void setTitle(std::string_view title) override;
     void showAbout() override;
@@ -113,6 +119,7 @@ class MainDialog : public QDialog, private DialogHost {
     DialogContext context();
 
     std::unique_ptr<Ui::MainDialog> ui_;
+    std::function<std::string()> soundFont_;
     std::unique_ptr<QtControlPanel> panel_;
     AppRecords records_;
     FileChooser chooser_;

@@ -1,4 +1,4 @@
-// The file chooser on Qt's own file dialog, and the three file commands of the
+// The file chooser on Qt's own file dialog, and the four file commands of the
 // real main dialog driven through it: the test types into the chooser's
 // file-name edit as a user would, from a timer of the chooser's modal loop.
 
@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <sndfile.h>
 
 #include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
+#include "outputs/piece_renderer.h"
 #include "window/file_chooser.h"
 #include "window/path_text.h"
 
@@ -37,6 +40,7 @@ class FileChooserTest : public QObject {
 
     void chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacing();
     void saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail();
+    void saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile();
 
   private:
     QString inFolder(const QString& name) const { return unicodeFolder + "/" + name; }
@@ -106,7 +110,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     QCOMPARE(*error, "Load: Could not load the settings from\n" + inFolder("short.tarn") +
                          "\n\nnot a Tarnwick settings file: 96 bytes, 312 expected");
     unchanged();
-    for (const char* item : {"&Open...", "&Save...", "Save as &Midi"}) {
+    for (const char* item : {"&Open...", "&Save...", "Save as &Midi", "Save as &Audio..."}) {
         const auto seen = answerChooser({});
         menuItem(dialog, item)->trigger();
         QCOMPARE(seen->at(2), item[1] == 'O' ? unicodeFolder : QDir::homePath());
@@ -116,7 +120,8 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     const QString gone = inFolder("gone");
     for (const auto& [item, message] :
          {std::pair{"&Save...", "Could not save the settings to\n" + gone + "/song.tarn"},
-          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"}}) {
+          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"},
+          {"Save as &Audio...", "Could not render the piece to\n" + gone + "/song.wav"}}) {
         QVERIFY(QDir().mkpath(gone));
         error = answerMessage();
         answerChooser(gone + "/song", [&] { QDir(gone).removeRecursively(); });
@@ -167,6 +172,37 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
             control<QComboBox>(dialog, kInstrument)->currentIndex() == 0);
     QCOMPARE(dialog.windowTitle(), QString("second"));
     QVERIFY(!rig.timer->running && dialog.records().settings == saved);
+}
+
+void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
+    DialogRig rig(true); // the real timer
+    MainDialog& dialog = rig.dialog;
+    retype(dialog, control::kStepMs, "50");
+    click(dialog, control::kPlay);
+    const auto position = [&] { return dialog.records().playState.playPosition; };
+    const QString title = dialog.windowTitle();
+
+    // Cancelled from the progress window: no file, no message, no new title.
+    answerChooser(inFolder("dropped"));
+    whenModal<QProgressDialog>([](QProgressDialog* progress) {
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{});
+    QCOMPARE(dialog.windowTitle(), title);
+
+    int atStart = 0;
+    const auto seen = answerChooser(inFolder("canon"));
+    whenModal<QProgressDialog>([&](QProgressDialog*) { atStart = position(); });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(seen->at(1), QString("Audio Files (*.wav *.flac *.ogg)"));
+    QVERIFY2(position() >= atStart + 5, "the timer ticks on while it renders");
+    QCOMPARE(dialog.windowTitle(), QString("canon"));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(toFilesystemPath(inFolder("canon.wav")).c_str(), SFM_READ, &info);
+    QVERIFY(file != nullptr);
+    QCOMPARE(info.frames, pieceFrames(50));
+    sf_close(file);
 }
 
 } // namespace tarnwick::testing
