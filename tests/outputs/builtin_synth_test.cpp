@@ -120,7 +120,7 @@ using Applies = std::vector<Applied>;
 Applies drain(MessageScheduler& scheduler, const SampleClock& clock, int blocks = 60) {
     Applies applied;
     for (std::int64_t block = 0; block < blocks; ++block) {
-        scheduler.applyDue(block * kBlock, clock, [&](std::uint32_t m) {
+        scheduler.applyDue(block * kBlock, clock, 0, [&](std::uint32_t m) {
             applied.push_back({block, m});
         });
     }
@@ -240,8 +240,8 @@ class BuiltinSynthTest : public ::testing::Test {
         while (renderer.position() < static_cast<std::int64_t>(end)) {
             const auto n = std::min<std::int64_t>(period, static_cast<std::int64_t>(end) -
                                                               renderer.position());
-            renderer.render(left.data(), right.data(), static_cast<int>(n),
-                            timeOfFrame(static_cast<double>(renderer.position())));
+            renderer.render({left.data(), right.data(), static_cast<int>(n),
+                             timeOfFrame(static_cast<double>(renderer.position()))});
             audio.insert(audio.end(), left.begin(), left.begin() + n);
         }
     }
@@ -338,24 +338,25 @@ TEST_F(BuiltinSynthTest, APlayedPieceIsHeardAndFallsSilentAtStop) {
     EXPECT_LT(rms(stop + 2 * kBlock, static_cast<std::int64_t>(audio.size())), 1e-7);
 }
 
-// Options whose only working audio driver is a stand-in card, if `card`; its
-// render callback goes to `callback` while it is open.
-BuiltinSynthOptions withCard(RenderCallback& callback, bool card = true) {
+// Options whose only working audio driver is a stand-in card, if `card`; the
+// source it plays is in `source` while it is open.
+BuiltinSynthOptions withCard(AudioSource*& source, bool card = true) {
     struct Sink : AudioSink {
-        explicit Sink(RenderCallback& c) : callback(c) {}
-        ~Sink() override { callback = {}; }
+        explicit Sink(AudioSource*& s) : source(s) {}
+        ~Sink() override { source = nullptr; }
         double sampleRate() const override { return kRate; }
-        RenderCallback& callback;
+        std::chrono::nanoseconds latency() const override { return {}; }
+        AudioSource*& source;
     };
     BuiltinSynthOptions options;
     options.drivers = {"pulseaudio", "card"};
-    options.openSink = [&callback, card](std::string_view driver, double,
-                                         RenderCallback render) -> std::unique_ptr<AudioSink> {
+    options.openSink = [&source, card](std::string_view driver, double,
+                                       AudioSource& played) -> std::unique_ptr<AudioSink> {
         if (!card || driver != "card") {
             return nullptr;
         }
-        callback = render;
-        return std::make_unique<Sink>(callback);
+        source = &played;
+        return std::make_unique<Sink>(source);
     };
     return options;
 }
@@ -370,20 +371,20 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
         {true, notAFont, "No sound: the SoundFont " + notAFont + " could not be loaded"},
     };
     for (const auto& [card, path, status] : cases) {
-        RenderCallback callback;
-        BuiltinSynthOptions options = withCard(callback, card);
+        AudioSource* source = nullptr;
+        BuiltinSynthOptions options = withCard(source, card);
         options.soundFont = path;
         BuiltinSynthOutput synth(options);
         synth.send(programChange(0, 19)); // while it opens: waits, or does nothing
         ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
         EXPECT_EQ(synth.status(), status);
-        EXPECT_EQ(synth.isSilent(), callback.render == nullptr) << status; // closed if silent
+        EXPECT_EQ(synth.isSilent(), source == nullptr) << status; // closed if silent
         synth.setMessageTime(SteadyClock::now() - std::chrono::milliseconds(20));
         synth.send(noteOn(0, 64, 100));
         std::vector<float> left(256), right(256);
         float peak = 0.0f;
-        for (int period = 0; period < 86 && callback.render; ++period) { // half a second
-            callback.render(callback.user, left.data(), right.data(), 256);
+        for (int period = 0; period < 86 && source; ++period) { // half a second
+            source->render({left.data(), right.data(), 256, SteadyClock::now()});
             peak = std::max(peak, *std::max_element(left.begin(), left.end()));
         }
         EXPECT_EQ(peak > 0.01f, !synth.isSilent()) << status;
@@ -392,11 +393,11 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
 }
 
 TEST_F(BuiltinSynthTest, CanBeClosedWhileItIsStillOpening) {
-    RenderCallback card;
+    AudioSource* card = nullptr;
     auto synth = std::make_unique<BuiltinSynthOutput>(withCard(card));
     synth->send(noteOn(0, 60, 100));
     synth.reset();
-    EXPECT_EQ(card.render, nullptr);
+    EXPECT_EQ(card, nullptr);
 }
 
 } // namespace
