@@ -106,6 +106,7 @@ void BuiltinSynthOutput::open() {
     renderer->setSinkLatency(latency);
     ownedRenderer_ = std::move(renderer);
     renderer_.store(ownedRenderer_.get(), std::memory_order_release);
+    lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
     finish(State::Playing, "Built-in synthesiser: " + fontName_ + " (" + driver + ")");
     // Messages sent while the font loaded.
     if (scheduler_.pending() > 0 && idle_.exchange(false)) {
