@@ -134,15 +134,17 @@ def through_jack(tarnwick, settings, seconds, directory):
             time.sleep(0.01)
         ports = server.ports("tarnwick")
         if ports:
-            recorder = server.record(recording, ports[0], seconds + 5)
+            # Long enough for the font to load and the piece to play: jack_rec
+            # closes its file properly only when it ends by itself.
+            recorder = server.record(recording, ports[0], seconds + 4)
         _, stderr = player.communicate(timeout=seconds + 120)
         played = subprocess.CompletedProcess(player.args, player.returncode, "", stderr)
-    finally:
-        if player is not None and player.poll() is None:
-            player.kill()
         if recorder is not None:
-            recorder.terminate()
-            recorder.wait()
+            recorder.wait(timeout=30)
+    finally:
+        for process in (player, recorder):
+            if process is not None and process.poll() is None:
+                process.kill()
         server.stop()
     if recorder is None:
         return played, np.array([], dtype=np.float32)
