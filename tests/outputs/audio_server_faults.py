@@ -43,9 +43,6 @@ def main():
             time.sleep(3)  # the font loads, then it plays
             server.kill()
             time.sleep(2)  # no server at all
-            if player.poll() is not None:
-                print("tarnwick ended while the server was away")
-                return 1
             server.start()
             recording = os.path.join(directory, "after.raw")
             recorder = server.record(recording)
@@ -62,15 +59,9 @@ def main():
         heard = loud_seconds(recording)
         print(f"exit {player.returncode} after {waited:.1f} s more; {heard:.2f} s heard "
               f"after the server came back; stderr: {stderr!r}")
-        checks = [
-            (player.returncode == 0, "exits with 0"),
-            ("the sound server went away (pulseaudio)" in stderr, "says the server went away"),
-            ("Built-in synthesiser:" in stderr, "says when it plays again"),
-            (heard >= 1.0, "is heard through the new server"),
-        ]
-        for ok, what in checks:
-            print(f"{'ok' if ok else 'FAILED'}: {what}")
-        return 0 if all(ok for ok, _ in checks) else 1
+        said = stderr.split("the sound server went away (pulseaudio)")
+        return 0 if (player.returncode == 0 and len(said) == 2 and "Built-in synthesiser:" in said[1]
+                     and heard >= 1.0) else 1
 
 
 if __name__ == "__main__":
