@@ -7,7 +7,10 @@ monitor, or jack_rec from tarnwick's port), finds the onsets and fits a grid
 through them.
 
 Usage: heard_timing.py TARNWICK [--server pulse|jack] [--step-ms MS]
-                       [--seconds S] [--piece woodblock|claves] [--keep DIR]
+                       [--seconds S] [--piece woodblock|claves|clicks] [--keep DIR]
+
+The piece "clicks" is the control: a click track written sample by sample and
+played with pacat through the same chain (PulseAudio only).
 
 Prints the heard step against the set step (ppm), the deviations from the
 fitted grid (median, 99th percentile, max), the offsets from the set grid with
@@ -21,13 +24,14 @@ import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import wave
 
 import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
-from audio_servers import RATE, JackServer, PulseServer, Unavailable  # noqa: E402
+from audio_servers import RATE, JackServer, PulseServer, Unavailable, make_realtime  # noqa: E402
 
 WOODBLOCK_PROGRAM = 115
 CLAVES_DRUM = 49  # drum-table entry: percussion key 75
@@ -74,15 +78,24 @@ def find_onsets(audio, step_s):
     return np.array(onsets)
 
 
-def analyse(onsets, step_s, seconds):
-    k = np.round((onsets - onsets[0]) / step_s).astype(int)
+def analyse(onsets, step_s, seconds, sink_rate=None):
+    rows = [("first onset", f"{onsets[0]:.3f} s into the recording")]
+    if sink_rate:
+        # The recording's frames came at sink_rate: onsets in steady-clock time.
+        rows.append(("the sink's clock", f"{sink_rate:.2f} frames a second of the steady clock "
+                                         f"({(sink_rate / RATE - 1) * 1e6:+.1f} ppm), which the "
+                                         "figures below take off"))
+        onsets = onsets * RATE / sink_rate
+    # Each onset's step, counted from the one before it, so that an offset
+    # that moves by a sizeable part of a step cannot renumber the rest.
+    k = np.concatenate(([0], np.cumsum(np.round(np.diff(onsets) / step_s)))).astype(int)
     slope, intercept = np.polyfit(k, onsets, 1)
     fitted = np.abs(onsets - (intercept + slope * k)) * 1000
     offsets = (onsets - k * step_s) * 1000
     offsets -= np.median(offsets)
     edge = min(20, len(offsets))
     steps_played = int(seconds / step_s)
-    return [
+    return rows + [
         ("onsets found", f"{len(onsets)} of about {steps_played} steps, "
                          f"{int(np.sum(np.diff(k) != 1))} gaps or doubles"),
         ("heard step", f"{slope * 1000:.4f} ms ({(slope / step_s - 1) * 1e6:+.1f} ppm)"),
@@ -97,37 +110,102 @@ def analyse(onsets, step_s, seconds):
 
 
 def play(tarnwick, settings, seconds, env):
-    return subprocess.run([tarnwick, "--play", "--settings", settings, "--seconds",
-                           str(seconds), "--rand-seed", "1"], env=env, capture_output=True,
-                          text=True, timeout=seconds + 120)
+    # chrt: the whole program at real-time priority, its timer included.
+    return subprocess.run(["chrt", "-r", "10", tarnwick, "--play", "--settings", settings,
+                           "--seconds", str(seconds), "--rand-seed", "1"], env=env,
+                          capture_output=True, text=True, timeout=seconds + 120)
 
 
-def through_pulse(tarnwick, settings, seconds, directory):
+def play_clicks(step_ms, seconds, directory, env):
+    """The control: one full-scale sample every step, exact to the sample at
+    44.1 kHz (whole frames: 50 and 175 ms steps are 2205 and 7717.5 frames,
+    so the clicks alternate between the two neighbouring frames)."""
+    clicks = np.zeros(int(seconds * RATE), dtype="<f4")
+    clicks[np.round(np.arange(0, seconds * 1000, step_ms) * RATE / 1000).astype(int)] = 0.9
+    path = os.path.join(directory, "clicks.raw")
+    clicks.tofile(path)
+    return subprocess.run(["chrt", "-r", "10", "pacat", "--playback", f"--device={PulseServer.SINK}", "--raw",
+                           "--format=float32le", f"--rate={RATE}", "--channels=1",
+                           "--latency-msec=50", path], env=env, capture_output=True, text=True,
+                          timeout=seconds + 60)
+
+
+class TimedRecording:
+    """parec's output, kept with the steady-clock moment each piece arrived:
+    the null sink's clock need not run at exactly 44.1 kHz of the steady
+    clock, and these moments tell its true rate."""
+
+    def __init__(self, server):
+        self.process = subprocess.Popen(
+            ["parec", f"--device={server.SINK}.monitor", "--format=float32le", f"--rate={RATE}",
+             "--channels=1", "--raw", "--latency-msec=20"], env=server.env,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        make_realtime(self.process.pid)
+        self.pieces, self.arrivals = [], []
+        self.thread = threading.Thread(target=self._pump)
+        self.thread.start()
+
+    def _pump(self):
+        received = 0
+        while piece := self.process.stdout.read1(1 << 16):
+            received += len(piece)
+            self.pieces.append(piece)
+            self.arrivals.append((time.monotonic(), received // 4))
+
+    def stop(self):
+        self.process.terminate()
+        self.process.wait()
+        self.thread.join()
+        return np.frombuffer(b"".join(self.pieces), dtype="<f4")
+
+    def frames_per_second(self, start, end):
+        """The sink's frames per second of the steady clock, between two
+        moments: a line under the arrivals (a piece never comes early)."""
+        points = np.array([(t, f) for t, f in self.arrivals if start <= t <= end])
+        if len(points) < 10:
+            return None
+        slope, intercept = np.polyfit(points[:, 0], points[:, 1], 1)
+        early = points[:, 1] - (intercept + slope * points[:, 0])
+        lower = points[early >= np.percentile(early, 80)]
+        return np.polyfit(lower[:, 0], lower[:, 1], 1)[0]
+
+
+def through_pulse(tarnwick, settings, step_ms, seconds, directory):
     server = PulseServer(directory)
-    server.start()
-    recording = os.path.join(directory, "heard.raw")
+    server.start(realtime=True)
     recorder = None
     try:
-        recorder = server.record(recording)
-        time.sleep(0.5)
-        played = play(tarnwick, settings, seconds, server.env)
-        time.sleep(0.5)
+        recorder = TimedRecording(server)
+        # An idle null sink hands its monitor's audio out in blocks of up to
+        # two seconds: play only once the recording has begun.
+        deadline = time.monotonic() + 10
+        while not recorder.arrivals or recorder.arrivals[-1][1] < RATE // 2:
+            if time.monotonic() > deadline:
+                raise Unavailable("the null sink's monitor delivered no audio within 10 s")
+            time.sleep(0.05)
+        started = time.monotonic()
+        if settings is None:
+            played = play_clicks(step_ms, seconds, directory, server.env)
+        else:
+            played = play(tarnwick, settings, seconds, server.env)
+        ended = time.monotonic()
+        time.sleep(2.5)  # an idle null sink hands its monitor audio out late
     finally:
-        if recorder is not None:
-            recorder.terminate()
-            recorder.wait()
+        audio = recorder.stop() if recorder is not None else np.array([], dtype="<f4")
         server.stop()
-    return played, np.fromfile(recording, dtype="<f4")
+    played.sink_rate = recorder.frames_per_second(started + 3, ended - 1)
+    return played, audio
 
 
-def through_jack(tarnwick, settings, seconds, directory):
+def through_jack(tarnwick, settings, step_ms, seconds, directory):
     server = JackServer(f"tarnwick-timing-{os.getpid()}")
     server.start()
     recording = os.path.join(directory, "heard.wav")
     player = recorder = None
     try:
-        player = subprocess.Popen([tarnwick, "--play", "--settings", settings, "--seconds",
-                                   str(seconds), "--rand-seed", "1"], env=server.env,
+        player = subprocess.Popen(["chrt", "-r", "10", tarnwick, "--play", "--settings",
+                                   settings, "--seconds", str(seconds), "--rand-seed", "1"],
+                                  env=server.env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 30
         while not server.ports("tarnwick") and time.monotonic() < deadline:
@@ -137,6 +215,7 @@ def through_jack(tarnwick, settings, seconds, directory):
             # Long enough for the font to load and the piece to play: jack_rec
             # closes its file properly only when it ends by itself.
             recorder = server.record(recording, ports[0], seconds + 4)
+            make_realtime(recorder.pid)
         _, stderr = player.communicate(timeout=seconds + 120)
         played = subprocess.CompletedProcess(player.args, player.returncode, "", stderr)
         if recorder is not None:
@@ -159,29 +238,35 @@ def main():
     parser.add_argument("--server", choices=("pulse", "jack"), default="pulse")
     parser.add_argument("--step-ms", type=int, default=175)
     parser.add_argument("--seconds", type=float, default=30)
-    parser.add_argument("--piece", choices=("woodblock", "claves"), default="woodblock")
+    parser.add_argument("--piece", choices=("woodblock", "claves", "clicks"), default="woodblock")
     parser.add_argument("--keep", help="a folder to keep the recording and settings in")
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="tarnwick-heard-") as directory:
         directory = args.keep or directory
         os.makedirs(directory, exist_ok=True)
-        settings = os.path.join(directory, "piece.tarn")
-        write_settings(settings, args.piece, args.step_ms)
+        settings = None
+        if args.piece != "clicks":
+            settings = os.path.join(directory, "piece.tarn")
+            write_settings(settings, args.piece, args.step_ms)
         run = through_pulse if args.server == "pulse" else through_jack
         try:
-            played, audio = run(args.tarnwick, settings, args.seconds, directory)
+            played, audio = run(args.tarnwick, settings, args.step_ms, args.seconds, directory)
         except Unavailable as reason:
             print(f"SKIPPED: {reason}")
             return 77
         if played.stderr.strip():
-            print(f"tarnwick said: {played.stderr.strip()}")
-        onsets = find_onsets(audio, args.step_ms / 1000)
+            print(f"it said: {played.stderr.strip()}")
+        audio.astype("<f4").tofile(os.path.join(directory, "heard.raw"))
+        # parec's first moments may hold a click of its own.
+        skipped = RATE // 4 if args.server == "pulse" else 0
+        onsets = find_onsets(audio[skipped:], args.step_ms / 1000)
         print(f"{args.piece} through {args.server}, {args.step_ms} ms steps, "
               f"{args.seconds:g} s, {len(audio) / RATE:.1f} s recorded")
         if len(onsets) < 3:
             print("too few onsets found")
             return 1
-        for name, value in analyse(onsets, args.step_ms / 1000, args.seconds):
+        for name, value in analyse(onsets, args.step_ms / 1000, args.seconds,
+                                   getattr(played, "sink_rate", None)):
             print(f"  {name}: {value}")
     return 0
 

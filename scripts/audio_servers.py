@@ -30,6 +30,12 @@ def _require(*tools, package):
             raise Unavailable(f"{tool} is not installed (package {package})")
 
 
+def make_realtime(pid, priority=20):
+    """Every thread of process `pid` at real-time priority, if allowed."""
+    subprocess.run(["chrt", "-a", "-r", "-p", str(priority), str(pid)],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
 def _stop(process):
     if process is None or process.poll() is not None:
         return
@@ -55,11 +61,13 @@ class PulseServer:
                         PULSE_RUNTIME_PATH=directory, PULSE_SERVER=f"unix:{self.socket}")
         self.process = None
 
-    def start(self):
-        """Starts the server (again, after stop) and waits until it answers."""
+    def start(self, realtime=False):
+        """Starts the server (again, after stop) and waits until it answers.
+        realtime: every thread of it at real-time priority, shielded from
+        other work on the machine (where the user may; else ignored)."""
         self.process = subprocess.Popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disallow-exit",
-             "--use-pid-file=no", "--disable-shm",
+             "--use-pid-file=no",
              f"--load=module-null-sink sink_name={self.SINK}",
              f"--load=module-native-protocol-unix socket={self.socket} auth-anonymous=1"],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -71,6 +79,8 @@ class PulseServer:
                                   capture_output=True).returncode == 0
 
         _wait_for(answers, "pulseaudio did not answer")
+        if realtime:
+            make_realtime(self.process.pid)
 
     def kill(self):
         """Ends the server at once, as a crash would."""
