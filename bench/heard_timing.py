@@ -64,10 +64,13 @@ def find_onsets(audio, step_s):
     if len(blocks) == 0 or blocks.max() == 0:
         return np.array([])
     level = 0.25 * np.percentile(blocks[blocks > 0], 90)
-    above = np.flatnonzero(magnitude >= level)
-    if len(above) == 0:
-        return np.array([])
-    starts = above[np.concatenate(([True], np.diff(above) > 0.5 * step_s * RATE))]
+    above = magnitude >= level
+    rising = np.flatnonzero(above[1:] & ~above[:-1]) + 1
+    # The first rise of each hit; its later swings fall within 0.6 of a step.
+    starts, at = [], 0
+    while (j := np.searchsorted(rising, at)) < len(rising):
+        starts.append(rising[j])
+        at = rising[j] + int(0.6 * step_s * RATE)
     onsets = []
     for start in starts:
         window = magnitude[max(start - 220, 0): start + 440]
@@ -110,10 +113,9 @@ def analyse(onsets, step_s, seconds, sink_rate=None):
 
 
 def play(tarnwick, settings, seconds, env):
-    # chrt: the whole program at real-time priority, its timer included.
-    return subprocess.run(["chrt", "-r", "10", tarnwick, "--play", "--settings", settings,
-                           "--seconds", str(seconds), "--rand-seed", "1"], env=env,
-                          capture_output=True, text=True, timeout=seconds + 120)
+    return subprocess.run([tarnwick, "--play", "--settings", settings, "--seconds",
+                           str(seconds), "--rand-seed", "1"], env=env, capture_output=True,
+                          text=True, timeout=seconds + 120)
 
 
 def play_clicks(step_ms, seconds, directory, env):
@@ -203,9 +205,9 @@ def through_jack(tarnwick, settings, step_ms, seconds, directory):
     recording = os.path.join(directory, "heard.wav")
     player = recorder = None
     try:
-        player = subprocess.Popen(["chrt", "-r", "10", tarnwick, "--play", "--settings",
-                                   settings, "--seconds", str(seconds), "--rand-seed", "1"],
-                                  env=server.env,
+        # JACK gives tarnwick's audio thread a real-time priority of its own.
+        player = subprocess.Popen([tarnwick, "--play", "--settings", settings, "--seconds",
+                                   str(seconds), "--rand-seed", "1"], env=server.env,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 30
         while not server.ports("tarnwick") and time.monotonic() < deadline:

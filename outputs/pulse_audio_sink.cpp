@@ -20,6 +20,7 @@ constexpr pa_usec_t kOpenTimeoutUs = 5'000'000;
 // How often the server is asked where it plays: between its reports the
 // stream's timeline is carried on at the nominal rate.
 constexpr auto kReportEvery = std::chrono::milliseconds(100);
+// A report that took longer than this to come back is not used.
 constexpr pa_usec_t kMaxReportAgeUs = 1000;
 // After resume(), how long to wait for the server's first report before the
 // buffer is taken as the lead.

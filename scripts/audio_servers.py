@@ -114,7 +114,7 @@ class JackServer:
 
     def start(self):
         self.process = subprocess.Popen(
-            ["jackd", "-n", self.name, "-d", "dummy", "-r", str(RATE), "-p", str(self.period)],
+            ["jackd", "-n", self.name, "-R", "-P", "70", "-d", "dummy", "-r", str(RATE), "-p", str(self.period)],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
         def answers():
