@@ -89,9 +89,9 @@ def analyse(onsets, step_s, seconds, sink_rate=None):
                                          f"({(sink_rate / RATE - 1) * 1e6:+.1f} ppm), which the "
                                          "figures below take off"))
         onsets = onsets * RATE / sink_rate
-    # Each onset's step, counted from the one before it, so that an offset
-    # that moves by a sizeable part of a step cannot renumber the rest.
-    k = np.concatenate(([0], np.cumsum(np.round(np.diff(onsets) / step_s)))).astype(int)
+    # Each onset's step on the set grid from the first: one onset far off its
+    # line (a tick the busy machine delayed) cannot renumber the others.
+    k = np.round((onsets - onsets[0]) / step_s).astype(int)
     slope, intercept = np.polyfit(k, onsets, 1)
     fitted = np.abs(onsets - (intercept + slope * k)) * 1000
     offsets = (onsets - k * step_s) * 1000
