@@ -72,8 +72,10 @@ void playTicks(Performance& p, MidiOutput& output, std::int64_t ticks) {
 }
 
 // Plays on the step timer until `seconds` have passed (if given) or Ctrl-C.
-void playLive(Performance& p, MidiOutput& output, std::optional<double> seconds,
-              std::ostream& out) {
+// A change of the output's status (its sound server going away or coming
+// back) goes to standard error as it happens.
+void playLive(Performance& p, OutputDevice& output, std::optional<double> seconds,
+              std::ostream& out, std::ostream& err) {
     static int argc = 1;
     static char name[] = "tarnwick";
     static char* argv[] = {name, nullptr};
@@ -94,6 +96,15 @@ void playLive(Performance& p, MidiOutput& output, std::optional<double> seconds,
         }
     });
     interruptPoll.start(kInterruptPoll);
+    QTimer statusPoll;
+    QObject::connect(&statusPoll, &QTimer::timeout,
+                     [&output, &err, shown = output.status()]() mutable {
+                         if (std::string now = output.status(); now != shown) {
+                             err << "tarnwick: " << now << std::endl;
+                             shown = std::move(now);
+                         }
+                     });
+    statusPoll.start(kInterruptPoll);
     QTimer end;
     end.setSingleShot(true);
     end.setTimerType(Qt::PreciseTimer);
@@ -146,7 +157,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     if (options.ticks) {
         playTicks(performance, *output, *options.ticks);
     } else {
-        playLive(performance, *output, options.seconds, out);
+        playLive(performance, *output, options.seconds, out, err);
     }
     out.flush();
     if (!output->isSilent() && outputOptions.name == kDefaultOutputName) {

@@ -80,4 +80,8 @@ void FluidSynthInstance::apply(std::uint32_t message) {
     }
 }
 
+int FluidSynthInstance::activeVoices() const {
+    return synth_ != nullptr ? fluid_synth_get_active_voice_count(synth_) : 0;
+}
+
 } // namespace tarnwick

@@ -44,6 +44,9 @@ class FluidSynthInstance {
     // Renders `frames` frames into left[offset...] and right[offset...].
     void write(float* left, float* right, int offset, int frames);
 
+    // Voices sounding now, effects' tails not counted.
+    int activeVoices() const;
+
     fluid_synth_t* synth() const { return synth_; }
 
   private:

@@ -13,16 +13,13 @@ constexpr std::chrono::milliseconds kPollInterval{100};
 } // namespace
 
 WatchedOutput::WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report)
-    : device_(std::move(device)), report_(std::move(report)) {
-    report_(device_->status());
-    if (device_->waitUntilOpen(std::chrono::milliseconds{0})) {
-        return;
-    }
+    : device_(std::move(device)), report_(std::move(report)), shown_(device_->status()) {
+    report_(shown_);
     poll_.setInterval(kPollInterval);
     QObject::connect(&poll_, &QTimer::timeout, [this] {
-        if (device_->waitUntilOpen(std::chrono::milliseconds{0})) {
-            poll_.stop();
-            report_(device_->status());
+        if (std::string status = device_->status(); status != shown_) {
+            shown_ = std::move(status);
+            report_(shown_);
         }
     });
     poll_.start();

@@ -1,11 +1,13 @@
 #pragma once
 // The window's MIDI output: the opened output device, whose status line is
-// reported once at the start and again when the device finishes opening in the
-// background (the built-in synthesiser loads its sound font on a thread of its
-// own). The check runs on the user-interface thread every 100 ms until then,
-// so no thread waits for the font and the window stays responsive.
+// reported at the start and again whenever it changes: when the device
+// finishes opening in the background (the built-in synthesiser loads its sound
+// font on a thread of its own), and when its sound server goes away or comes
+// back. The check runs on the user-interface thread every 100 ms, so no thread
+// waits for the device and the window stays responsive.
 
 #include <memory>
+#include <string>
 
 #include <QTimer>
 
@@ -28,6 +30,7 @@ class WatchedOutput final : public MidiOutput {
   private:
     std::unique_ptr<OutputDevice> device_;
     StatusReport report_;
+    std::string shown_;
     QTimer poll_;
 };
 

@@ -88,7 +88,7 @@ using Applies = std::vector<std::pair<std::int64_t, std::uint32_t>>;
 Applies drain(MessageScheduler& scheduler, const SampleClock& clock, int blocks = 60) {
     Applies applied;
     for (std::int64_t block = 0; block < blocks; ++block) {
-        scheduler.applyDue(block * kBlock, clock,
+        scheduler.applyDue(block * kBlock, clock, 0,
                            [&](std::uint32_t m) { applied.emplace_back(block, m); });
     }
     return applied;
@@ -190,8 +190,8 @@ class BuiltinSynthTest : public ::testing::Test {
         std::vector<float> left(static_cast<std::size_t>(period)), right(left);
         while (renderer.position() < end) {
             const auto n = std::min<std::int64_t>(period, end - renderer.position());
-            renderer.render(left.data(), right.data(), static_cast<int>(n),
-                            timeOfFrame(static_cast<double>(renderer.position())));
+            renderer.render({left.data(), right.data(), static_cast<int>(n),
+                             timeOfFrame(static_cast<double>(renderer.position()))});
             audio.insert(audio.end(), left.begin(), left.begin() + n);
         }
     }
@@ -255,31 +255,32 @@ TEST_F(BuiltinSynthTest, NotesEndInTheOrderSentAndAllSoundOffCutsEveryVoice) {
 }
 
 TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy) {
-    // The stand-in card, the only driver that opens (when `card`); the
-    // output's render callback is kept while it is open.
+    // The stand-in card, the only driver that opens (when `card`); the source
+    // it plays is kept while it is open.
     struct Card : AudioSink {
-        explicit Card(RenderCallback& c) : callback(c) {}
-        ~Card() override { callback = {}; }
+        explicit Card(AudioSource*& s) : source(s) {}
+        ~Card() override { source = nullptr; }
         double sampleRate() const override { return kRate; }
-        RenderCallback& callback;
+        std::chrono::nanoseconds latency() const override { return {}; }
+        AudioSource*& source;
     };
-    const auto withCard = [](RenderCallback& callback, bool card, const std::string& path) {
+    const auto withCard = [](AudioSource*& source, bool card, const std::string& path) {
         BuiltinSynthOptions options;
         options.soundFont = path;
         options.drivers = {"pulseaudio", "card"};
-        options.openSink = [&callback, card](std::string_view driver, double,
-                                             RenderCallback render) -> std::unique_ptr<AudioSink> {
+        options.openSink = [&source, card](std::string_view driver, double,
+                                           AudioSource& played) -> std::unique_ptr<AudioSink> {
             if (!card || driver != "card") {
                 return nullptr;
             }
-            callback = render;
-            return std::make_unique<Card>(callback);
+            source = &played;
+            return std::make_unique<Card>(source);
         };
         return options;
     };
-    RenderCallback closing;
+    AudioSource* closing = nullptr;
     std::make_unique<BuiltinSynthOutput>(withCard(closing, true, ""))->send(msg(0x90, 60, 100));
-    EXPECT_EQ(closing.render, nullptr); // closed while still opening
+    EXPECT_EQ(closing, nullptr); // closed while still opening
 
     const std::string notAFont = ::testing::TempDir() + "tarnwick-not-a-font.sf2";
     std::ofstream(notAFont) << "RIFF but not a SoundFont";
@@ -290,12 +291,24 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
         {true, notAFont, "No sound: the SoundFont " + notAFont + " could not be loaded"},
     };
     for (const auto& [card, path, status] : cases) {
-        RenderCallback callback;
-        BuiltinSynthOutput synth(withCard(callback, card, path));
+        AudioSource* source = nullptr;
+        BuiltinSynthOutput synth(withCard(source, card, path));
         synth.send(msg(0xC0, 19)); // while it opens: waits, or does nothing
         ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
         EXPECT_EQ(synth.status(), status);
-        EXPECT_EQ(synth.isSilent(), callback.render == nullptr) << status; // closed if silent
+        EXPECT_EQ(synth.isSilent(), source == nullptr) << status; // closed if silent
+        // A note sent now is heard through the card within half a second.
+        synth.setMessageTime(SteadyClock::now() - std::chrono::milliseconds(20));
+        synth.send(msg(0x90, 64, 100));
+        std::vector<float> left(256), right(256);
+        float peak = 0.0f;
+        const auto start = SteadyClock::now();
+        for (int period = 0; period < 86 && source != nullptr; ++period) {
+            source->render({left.data(), right.data(), 256,
+                            start + std::chrono::milliseconds(period * 256 * 1000) / 44100});
+            peak = std::max(peak, *std::max_element(left.begin(), left.end()));
+        }
+        EXPECT_EQ(peak > 0.01f, !synth.isSilent()) << status;
     }
     std::remove(notAFont.c_str());
 }
