@@ -63,18 +63,17 @@ TEST(CanonGenerator, SeedCountsAndRepeatSpansBeyondTheirRange) {
 // A zero seed never moves the pitch, so entry 0 shows one fold of the start
 // pitch and entry 1 a second: one reflection by whole octaves per turn.
 TEST(CanonGenerator, FoldReflectsByOctavesOncePerTurn) {
-    struct Case {
-        int high, offset, first, second;
-    };
-    // Octaves 5..7: bounds 60 and 84, fold amount 12. Octaves 5..6: never folded.
-    for (const Case c : {Case{7, 37, 73, 73}, Case{7, 36, 84, 84}, Case{7, 12, 60, 60},
-                         Case{7, 52, 88, 76}, Case{7, -10, 50, 62}, Case{6, 70, 118, 118}}) {
+    // High octave, start offset, entries 0 and 1. Octaves 5..7: bounds 60 and
+    // 84, fold amount 12. Octaves 5..6: never folded.
+    const std::array<int, 4> cases[] = {{7, 37, 73, 73}, {7, 36, 84, 84},  {7, 12, 60, 60},
+                                        {7, 52, 88, 76}, {7, -10, 50, 62}, {6, 70, 118, 118}};
+    for (const auto& [high, offset, first, second] : cases) {
         SongSettings s = withSeed({0});
         s.lowOctave[0] = 5;
-        s.highOctave[0] = c.high;
-        s.voiceOffset[0] = c.offset;
-        EXPECT_EQ(head(generate(s).voice1Notes, 2), (std::vector<int>{c.first, c.second}))
-            << "octaves 5.." << c.high << ", start pitch " << 48 + c.offset;
+        s.highOctave[0] = high;
+        s.voiceOffset[0] = offset;
+        EXPECT_EQ(head(generate(s).voice1Notes, 2), (std::vector<int>{first, second}))
+            << "octaves 5.." << high << ", start pitch " << 48 + offset;
     }
 }
 

@@ -7,7 +7,6 @@
 #include "composition/song_settings.h"
 #include "controls/control_ids.h"
 #include "controls/controls_exchange.h"
-#include "controls/integer_text.h"
 #include "controls/memory_panel.h"
 #include "controls/seed_text.h"
 #include "controls/window_title.h"
@@ -41,7 +40,8 @@ class ControlsExchange : public ::testing::Test {
 
 // Box, text, field, value read. An unsigned read too large for the signed
 // field gives its upper bound, or the largest signed value where there is
-// none; one too large for 32 bits reads as 0.
+// none; one too large for 32 bits reads as 0, and so does a signed one
+// beyond the signed range. A minus sign counts only directly before digits.
 TEST_F(ControlsExchange, NumericBoxesAreClamped) {
     using S = SongSettings;
     const std::tuple<int, const char*, std::int32_t SongSettings::*, std::int32_t> cases[] = {
@@ -50,7 +50,11 @@ TEST_F(ControlsExchange, NumericBoxesAreClamped) {
         {control::kDrumVolume, "95", &S::drumVolume, 90},
         {control::kTranspose, "-20", &S::transpose, -11},
         {control::kTranspose, "15", &S::transpose, 11},
-        {control::kHarmonyOffset, "-40", &S::harmonyOffset, -40},
+        {control::kHarmonyOffset, "\t -40x", &S::harmonyOffset, -40},
+        {control::kHarmonyOffset, "- 40", &S::harmonyOffset, 0},
+        {control::kHarmonyOffset, "-2147483648", &S::harmonyOffset, kMin},
+        {control::kHarmonyOffset, "-2147483649", &S::harmonyOffset, 0},
+        {control::kHarmonyOffset, "2147483648", &S::harmonyOffset, 0},
         {control::kDrumVolume, "4294967295", &S::drumVolume, 90},
         {control::kRepeat, "4294967295", &S::repeatLength, kMax},
         {control::kBeat, "4294967296", &S::beatLength, 1}};
@@ -108,21 +112,6 @@ TEST_F(ControlsExchange, ValuesFromAFileAreShownUnclampedAndClampedOnRead) {
     EXPECT_EQ(read, expected);
     // Only the first 63 characters of the seed box are read.
     EXPECT_EQ(readWith(control::kSeed, std::string(60, ' ') + "12345").seed[0], 123);
-}
-
-// Text, unsigned read, signed read: a minus sign counts only on signed reads
-// and directly before the digits; too large for the read gives 0.
-TEST(IntegerText, ReadsLikeTheDialogsIntegerBoxes) {
-    const std::tuple<const char*, std::uint32_t, std::int32_t> cases[] = {
-        // clang-format off
-        {"\t 42abc", 42, 42}, {"- 5", 0, 0}, {"-2147483648", 0, kMin}, {"-2147483649", 0, 0},
-        {"2147483648", 2147483648u, 0}, {"4294967295", 4294967295u, 0}, {"4294967296", 0, 0}};
-    // clang-format on
-    for (const auto& [text, asUnsigned, asSigned] : cases) {
-        EXPECT_EQ(parseUnsignedText(text), asUnsigned) << '"' << text << '"';
-        EXPECT_EQ(parseSignedText(text), asSigned) << '"' << text << '"';
-    }
-    EXPECT_EQ(formatUnsignedText(-1), "4294967295");
 }
 
 // Text, count, values read; the entries after them keep their 77. Beyond 32
