@@ -4,7 +4,9 @@
 // thread of our own stands in for the sound card, rendering in real time into
 // a WAV file; the onsets found in that audio are compared with the ideal step
 // grid. Run with one core idle and with one core kept busy, once with the
-// messages applied as they arrive and once scheduled on the sample clock.
+// messages applied as they arrive and once scheduled on the sample clock;
+// and, scheduled, once more with the window's piano roll shown, following
+// every tick and repainting its playhead's columns as the window does.
 //
 // Counters: median_ms, p99_ms and max_ms of the absolute deviation from the
 // grid, drift_ms (mean deviation of the last 20 onsets less the first 20),
@@ -22,13 +24,14 @@
 #include <thread>
 #include <vector>
 
+#include <QApplication>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 
 #include "bench/paced_wav_sink.h"
 #include "bench/timing_analysis.h"
+#include "composition/canon_generator.h"
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
@@ -37,6 +40,7 @@
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
 #include "playback/transport.h"
+#include "window/piano_roll_widget.h"
 
 namespace tarnwick::bench {
 namespace {
@@ -89,10 +93,12 @@ void BM_PlaybackTiming(benchmark::State& state) {
     const int stepMs = static_cast<int>(state.range(0));
     const bool busy = state.range(1) != 0;
     const bool scheduled = state.range(2) != 0;
-    const std::string wav = (std::filesystem::temp_directory_path() /
-                             ("tarnwick-timing-" + std::to_string(stepMs) + "-" +
-                              std::to_string(busy) + "-" + std::to_string(scheduled) + ".wav"))
-                                .string();
+    const bool rollShown = state.range(3) != 0;
+    const std::string wav =
+        (std::filesystem::temp_directory_path() /
+         ("tarnwick-timing-" + std::to_string(stepMs) + "-" + std::to_string(busy) + "-" +
+          std::to_string(scheduled) + "-" + std::to_string(rollShown) + ".wav"))
+            .string();
     for (auto _ : state) {
         PacedWavSink* card = nullptr;
         BuiltinSynthOptions options;
@@ -125,6 +131,17 @@ void BM_PlaybackTiming(benchmark::State& state) {
         Score score;               // all rests: only the drums play
         PlayState play;
         RandomGenerator random(1);
+        // The roll shows a whole canon, so its paints cost what they do in use.
+        std::unique_ptr<PianoRollWidget> roll;
+        Score shown;
+        if (rollShown) {
+            SongSettings canon;
+            RandomGenerator drawSeed(2024);
+            applyStartValues(canon, drawSeed);
+            generateScore(canon, shown);
+            roll = std::make_unique<PianoRollWidget>();
+            roll->show();
+        }
         std::vector<SteadyClock::time_point> ideal;
         std::vector<double> lateness;
         QtStepTimer timer([&](SteadyClock::time_point idealTime) {
@@ -133,6 +150,9 @@ void BM_PlaybackTiming(benchmark::State& state) {
             ideal.push_back(idealTime);
             output->setMessageTime(idealTime);
             playStep(play, score, settings, random, *output);
+            if (roll) {
+                roll->followTick(play, settings);
+            }
             if (ideal.size() == kSteps) {
                 output->setMessageTime(SteadyClock::now());
                 stopPlayback(*output, timer);
@@ -142,6 +162,9 @@ void BM_PlaybackTiming(benchmark::State& state) {
         const auto started = SteadyClock::now();
         output->setMessageTime(started);
         startPlayback(settings, score, play, *output, timer);
+        if (roll) {
+            roll->startPerformance(shown, settings, play);
+        }
         QCoreApplication::exec();
         state.SetIterationTime(std::chrono::duration<double>(SteadyClock::now() - started).count());
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -173,8 +196,9 @@ void BM_PlaybackTiming(benchmark::State& state) {
 }
 
 BENCHMARK(BM_PlaybackTiming)
-    ->ArgNames({"step_ms", "busy_core", "scheduled"})
-    ->ArgsProduct({{50, 175}, {0, 1}, {0, 1}})
+    ->ArgNames({"step_ms", "busy_core", "scheduled", "roll"})
+    ->ArgsProduct({{50, 175}, {0, 1}, {0, 1}, {0}})
+    ->ArgsProduct({{50, 175}, {0, 1}, {1}, {1}})
     ->Iterations(1)
     ->Repetitions(1)
     ->UseManualTime()
@@ -188,7 +212,7 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,5 +1,7 @@
 #include "playback/step_player.h"
 
+#include <algorithm>
+
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
@@ -43,12 +45,9 @@ void soundLine(const LineVoice& voice, NoteByte note, PlayState& state, RandomGe
 // full. The beat counts ticks, not steps, so it runs on across the wrap.
 void playDrumBeat(PlayState& state, const Score& score, const SongSettings& settings,
                   RandomGenerator& random, MidiOutput& output) {
-    const std::int64_t counted = std::int64_t{state.beatCounter} + 1;
-    if (counted < settings.beatLength) {
-        state.beatCounter = static_cast<std::int32_t>(counted);
+    if (!countDrumTick(state.beatCounter, settings.beatLength)) {
         return;
     }
-    state.beatCounter = 0;
     // Drawn before the slot, and also for a silent slot.
     const std::int64_t velocity =
         std::int64_t{settings.drumVolume} + randBelow(random, kVelocitySpread);
@@ -67,6 +66,30 @@ void playDrumBeat(PlayState& state, const Score& score, const SongSettings& sett
 }
 
 } // namespace
+
+bool countDrumTick(std::int32_t& beatCounter, std::int32_t beatLength) {
+    const std::int64_t counted = std::int64_t{beatCounter} + 1;
+    if (counted < beatLength) {
+        beatCounter = static_cast<std::int32_t>(counted);
+        return false;
+    }
+    beatCounter = 0;
+    return true;
+}
+
+std::vector<int> drumStepsAhead(const PlayState& state, std::int32_t beatLength) {
+    std::vector<int> steps;
+    if (state.playPosition >= kStepCount) {
+        return steps;
+    }
+    std::int32_t counter = state.beatCounter;
+    for (int step = std::max(state.playPosition, 0); step < kStepCount; ++step) {
+        if (countDrumTick(counter, beatLength)) {
+            steps.push_back(step);
+        }
+    }
+    return steps;
+}
 
 void playStep(PlayState& state, const Score& score, const SongSettings& settings,
               RandomGenerator& random, MidiOutput& output) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -14,8 +15,10 @@
 #include "composition/name_tables.h"
 #include "composition/scale.h"
 #include "controls/control_ids.h"
+#include "midi/listened_output.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
+#include "window/piano_roll_widget.h"
 
 namespace tarnwick {
 
@@ -55,6 +58,7 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     : QDialog(parent), ui_(new Ui::MainDialog) {
     ui_->setupUi(this);
     statusLine_ = ui_->statusLine;
+    placePianoRoll();
     panel_ = std::make_unique<QtControlPanel>(*this);
     prepareWidgets();
     buildMenu();
@@ -67,7 +71,7 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     // The start, in this order: seed the generator, open the output, fill the
     // lists, then the start values into the record and every control.
     records_.random.seed(parts.randomSeed);
-    output_ = parts.openOutput([this](std::string text) {
+    auto opened = parts.openOutput([this](std::string text) {
         // The output may report from a thread of its own; the label is set on
         // the dialog's thread. Pending reports die with the dialog.
         const QString status = fromUtf8(text);
@@ -78,6 +82,8 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
                 this, [this, status] { setStatusText(status); }, Qt::QueuedConnection);
         }
     });
+    output_ = std::make_unique<ListenedOutput>(
+        std::move(opened), [this](std::uint32_t message) { roll_->hear(message); });
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
@@ -89,6 +95,18 @@ MainDialog::~MainDialog() {
 
 DialogContext MainDialog::context() {
     return DialogContext{records_, *panel_, *timer_, *output_, *this};
+}
+
+void MainDialog::placePianoRoll() {
+    // The roll is wider than the controls; they keep their width at the left.
+    auto* controlRow = new QHBoxLayout;
+    ui_->mainLayout->removeItem(ui_->controlGrid);
+    ui_->controlGrid->setParent(nullptr);
+    controlRow->addLayout(ui_->controlGrid);
+    controlRow->addStretch(1);
+    ui_->mainLayout->insertLayout(0, controlRow);
+    roll_ = new PianoRollWidget(this);
+    ui_->mainLayout->insertWidget(ui_->mainLayout->indexOf(ui_->statusSeparator), roll_);
 }
 
 void MainDialog::prepareWidgets() {
@@ -171,6 +189,14 @@ void MainDialog::runCommand(int commandId) {
     }
     DialogContext current = context();
     tarnwick::runCommand(current, static_cast<std::uint32_t>(commandId));
+    if (finished_) {
+        return;
+    }
+    if ((commandId & 0xFFFF) == control::kPlay) {
+        roll_->startPerformance(records_.score, records_.settings, records_.playState);
+    } else {
+        roll_->updateSettings(records_.score, records_.settings);
+    }
 }
 
 void MainDialog::timerTick(SteadyClock::time_point idealTime) {
@@ -179,6 +205,7 @@ void MainDialog::timerTick(SteadyClock::time_point idealTime) {
     }
     DialogContext current = context();
     runTimerTick(current, idealTime);
+    roll_->followTick(records_.playState, records_.settings);
 }
 
 void MainDialog::reject() {

@@ -1,6 +1,7 @@
 #pragma once
 // The program's window: a modal dialog with a menu, the controls of the song
-// settings, "Play" and "Stop", and a status line naming the output that plays.
+// settings, "Play" and "Stop", the piano roll of what plays, and a status line
+// naming the output that plays.
 // Every button, menu item and timer tick is routed to the commands of
 // app/dialog_commands.h.
 
@@ -24,6 +25,8 @@ class MainDialog;
 }
 
 namespace tarnwick {
+
+class PianoRollWidget;
 
 // Reports the output's status text (UTF-8); may be called from any thread.
 using StatusReport = std::function<void(std::string)>;
@@ -67,6 +70,7 @@ class MainDialog : public QDialog, private DialogHost {
     AppRecords& records() { return records_; }
     FileChooser& fileChooser() { return chooser_; }
     StepTimer& stepTimer() { return *timer_; }
+    PianoRollWidget& pianoRoll() { return *roll_; }
     QString statusText() const;
 
   public slots:
@@ -85,6 +89,7 @@ class MainDialog : public QDialog, private DialogHost {
     void showAbout() override;
     void endDialog() override;
 
+    void placePianoRoll();
     void prepareWidgets();
     void buildMenu();
     void fillLists();
@@ -100,6 +105,7 @@ class MainDialog : public QDialog, private DialogHost {
     std::unique_ptr<StepTimer> timer_;
     std::unique_ptr<MidiOutput> output_;
     QLabel* statusLine_ = nullptr;
+    PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;
 };
 

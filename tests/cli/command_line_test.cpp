@@ -1,11 +1,12 @@
-#include <algorithm>
-#include <sstream>
+// The commands that compose and write at once, and the usage rules every
+// command shares, driven in-process.
+
+#include <span>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "cli/command_line.h"
 #include "composition/canon_generator.h"
 #include "composition/random.h"
 #include "composition/score.h"
@@ -14,84 +15,59 @@
 #include "files/midi_file.h"
 #include "files/settings_file.h"
 #include "playback/transport.h"
+#include "tests/cli/cli_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
-using testing::readBytes;
-using testing::TempDir;
+using testing::runCli;
 
-struct CliRun {
-    int status;
-    std::string out, err;
-    friend bool operator==(const CliRun&, const CliRun&) = default;
-};
-
-CliRun run(std::vector<std::string_view> arguments) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = runCommandLine(arguments, out, err);
-    return {status, out.str(), err.str()};
-}
-
-// The number of values in the array after "key":[.
-std::size_t countValues(const std::string& json, const std::string& key) {
-    const std::size_t begin = json.find("\"" + key + "\":[") + key.size() + 4;
-    const std::string values = json.substr(begin, json.find(']', begin) - begin);
-    return static_cast<std::size_t>(std::count(values.begin(), values.end(), ',')) + 1;
-}
-
-TEST(PrintScore, CompactJsonWithEveryTableFromTheStartSequence) {
-    const CliRun r = run({"--print-score", "--rand-seed", "42"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.find(' '), std::string::npos) << "compact";
-    for (const auto& [key, count] :
-         {std::pair{"voice1", 1024u}, {"voice2", 512u}, {"harmony", 512u}, {"voice3", 256u}}) {
-        EXPECT_EQ(countValues(r.out, key), count) << key;
+TEST(CommandLine, EachOutcomeHasItsStatusAndItsMessage) {
+    testing::TempDir dir;
+    testing::writeBytes(dir.file("short.tarn"), std::vector<std::uint8_t>(96, 0));
+    const std::string missing = dir.file("missing/out.mid");
+    const auto usage = [](const std::string& reason) {
+        return "tarnwick: " + reason + "\nUsage: tarnwick COMMAND [--settings FILE.tarn]";
+    };
+    const std::string range = "--rand-seed needs a number from -2147483648 to 4294967295, not ";
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string out, err; // what each stream starts with; empty: nothing at all
+    };
+    const Case cases[] = {
+        {"--help", 0, "Usage: tarnwick COMMAND [--settings FILE.tarn] [--rand-seed N]\n", ""},
+        {"-v", 0, std::string("tarnwick ") + TARNWICK_VERSION + "\n", ""},
+        {"--bogus", 2, "", usage("unknown option '--bogus'")},
+        {"--print-score foo", 2, "", usage("unknown option 'foo'")},
+        {"--print-score --seconds 3", 2, "", usage("unknown option '--seconds'")},
+        {"--print-score=1", 2, "", usage("--print-score takes no value")},
+        {"--print-score --rand-seed", 2, "", usage("--rand-seed needs a number")},
+        {"--export-midi=", 2, "", usage("--export-midi needs an output file")},
+        {"--print-score --rand-seed 12x", 2, "",
+         usage("--rand-seed needs a decimal integer, not '12x'")},
+        {"--print-score --rand-seed=4294967296", 2, "", usage(range + "'4294967296'")},
+        {"--print-score --rand-seed -2147483649", 2, "", usage(range + "'-2147483649'")},
+        {"--print-score --settings a --settings=b", 2, "", usage("--settings given twice")},
+        {"--settings a.tarn", 2, "", usage("no command given")},
+        {"--export-midi a --save-settings b", 2, "",
+         usage("more than one command given ('--save-settings')")},
+        {"--print-score -h", 2, "", usage("more than one command given ('-h')")},
+        // Files that cannot be read or written: the file and the reason.
+        {"--export-midi " + dir.file("a.mid") + " --settings " + dir.file("short.tarn"), 2, "",
+         "tarnwick: cannot load settings from " + dir.file("short.tarn") +
+             ": not a Tarnwick settings file: 96 bytes, 312 expected\n"},
+        {"--export-midi " + missing + " --rand-seed 3", 1, "",
+         "tarnwick: cannot write " + missing + ": No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        const testing::CliRun r = runCli(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments;
+        EXPECT_TRUE(c.out.empty() ? r.out.empty() : r.out.starts_with(c.out)) << r.out;
+        EXPECT_TRUE(c.err.empty() ? r.err.empty() : r.err.starts_with(c.err)) << r.err;
     }
-    EXPECT_TRUE(r.out.ends_with(",\"drums\":[0,0,0,0,0,0,0,0]}\n"));
-
-    RandomGenerator random(42);
-    SongSettings settings;
-    applyStartValues(settings, random);
-    Score score;
-    generateScore(settings, score);
-    EXPECT_TRUE(r.out.starts_with("{\"voice1\":[" + std::to_string(score.voice1Notes[0]) + "," +
-                                  std::to_string(score.voice1Notes[1]) + ","));
-}
-
-TEST(PrintScore, RandSeedIsTakenModulo2To32) {
-    const std::string one = run({"--print-score", "--rand-seed", "1"}).out;
-    EXPECT_EQ(run({"--rand-seed", "4294967297", "--print-score"}).out, one);
-    EXPECT_EQ(run({"--print-score", "--rand-seed", "-4294967295"}).out, one);
-    EXPECT_NE(run({"--print-score", "--rand-seed", "2"}).out, one);
-}
-
-TEST(CommandLine, BadUsageExitsWithTwoAndExplains) {
-    // clang-format off
-    for (const auto& arguments : std::vector<std::vector<std::string_view>>{
-             {"--bogus"}, {"--print-score", "--rand-seed"}, {"--print-score", "--rand-seed", "12x"},
-             {"--print-score", "--rand-seed", ""}, {"--print-score", "--help"}, {"--export-midi"},
-             {"--save-settings", ""}, {"--print-score", "--settings"}, {"--settings", "a.tarn"},
-             {"--print-score", "--settings", "a.tarn", "--settings", "b.tarn"},
-             {"--export-midi", "a.mid", "--save-settings", "a.tarn"}}) {
-        // clang-format on
-        const CliRun r = run(arguments);
-        EXPECT_EQ(r.status, 2) << arguments[0];
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("Usage: tarnwick"), std::string::npos);
-    }
-}
-
-TEST(CommandLine, HelpAndVersionGoToStandardOutput) {
-    const CliRun help = run({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--print-score"), std::string::npos);
-    const CliRun version = run({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, std::string("tarnwick ") + TARNWICK_VERSION + "\n");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"short.tarn"}) << "nothing written";
 }
 
 // Settings a dialog would show after opening a file with odd values, or
@@ -112,11 +88,30 @@ SongSettings oddSettings(bool asRead) {
     return s;
 }
 
-TEST(ExportAndSave, FollowTheSequenceADialogUserRuns) {
-    TempDir dir;
-    ASSERT_TRUE(saveSettingsFile(dir.file("odd.tarn"), oddSettings(false)).ok());
-    CliRun r = run({"--export-midi", dir.file("odd.mid"), "--settings", dir.file("odd.tarn"),
-                    "--rand-seed", "77"});
+// The JSON that --print-score prints for `score`.
+std::string scoreJson(const Score& score) {
+    std::string json;
+    const auto append = [&](const char* key, std::span<const NoteByte> notes) {
+        json += std::string(json.empty() ? "{\"" : ",\"") + key + "\":[";
+        for (std::size_t i = 0; i < notes.size(); ++i) {
+            json += (i == 0 ? "" : ",") + std::to_string(notes[i]);
+        }
+        json += ']';
+    };
+    append("voice1", score.voice1Notes);
+    append("voice2", score.voice2Notes);
+    append("harmony", score.harmonyNotes);
+    append("voice3", score.voice3Notes);
+    append("drums", score.drumNotes);
+    return json + "}\n";
+}
+
+TEST(Commands, FollowTheSequenceADialogUserRuns) {
+    testing::TempDir dir;
+    const std::string odd = dir.file("odd.tarn");
+    ASSERT_TRUE(saveSettingsFile(odd, oddSettings(false)).ok());
+    const testing::CliRun r =
+        runCli("--rand-seed 77 --export-midi=" + dir.file("odd.mid") + " --settings " + odd);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     // By hand: start values, the file, the controls' clamps, the score and
@@ -128,46 +123,20 @@ TEST(ExportAndSave, FollowTheSequenceADialogUserRuns) {
     Score score;
     generateScore(s, score);
     fillDrumNotes(s, score);
-    EXPECT_EQ(score.drumNotes[1], 0) << "a drum entry outside the table gives no hit";
+    EXPECT_EQ(runCli("--print-score --rand-seed=77 --settings " + odd).out, scoreJson(score));
     const std::vector<MidiEvent> events = buildMidiEvents(s, score, random);
-    EXPECT_EQ(readBytes(dir.file("odd.mid")), encodeMidiFile(s, events).bytes);
+    EXPECT_EQ(testing::readBytes(dir.file("odd.mid")), encodeMidiFile(s, events).bytes);
 
-    r = run({"--save-settings", dir.file("again.tarn"), "--settings", dir.file("odd.tarn")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    ASSERT_TRUE(loadSettingsFile(dir.file("again.tarn"), s).ok());
+    // A file name in no particular encoding comes through byte for byte.
+    const std::string name = dir.file("\xff\xe9.tarn");
+    ASSERT_EQ(runCli("--save-settings " + name + " --settings " + odd).status, 0);
+    ASSERT_TRUE(loadSettingsFile(name, s).ok());
     EXPECT_EQ(s, oddSettings(true));
-}
 
-TEST(CommandLine, ASettingsFileThatCannotBeReadIsBadUsageAndWritesNothing) {
-    TempDir dir;
-    testing::writeBytes(dir.file("short.tarn"), std::vector<std::uint8_t>(96, 0));
-    const std::string out = dir.file("out.mid");
-    EXPECT_EQ(run({"--export-midi", out, "--settings", dir.file("short.tarn")}),
-              (CliRun{2, "",
-                      "tarnwick: cannot load settings from " + dir.file("short.tarn") +
-                          ": not a Tarnwick settings file: 96 bytes, 312 expected\n"}));
-    EXPECT_EQ(run({"--save-settings", out, "--settings", dir.file("none.tarn")}),
-              (CliRun{2, "",
-                      "tarnwick: cannot load settings from " + dir.file("none.tarn") +
-                          ": No such file or directory\n"}));
-    EXPECT_EQ(run({"--print-score", "--settings", dir.file("none.tarn")}).status, 2);
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"short.tarn"});
-}
-
-// An output that cannot be written, or steps so long that a gap between notes
-// exceeds what a MIDI delta-time can hold: exit status 1, nothing written.
-TEST(CommandLine, AnOutputThatCannotBeWrittenExitsWithOne) {
-    TempDir dir;
-    const std::string out = dir.file("missing/out.mid");
-    EXPECT_EQ(run({"--export-midi", out, "--rand-seed", "3"}),
-              (CliRun{1, "", "tarnwick: cannot write " + out + ": No such file or directory\n"}));
-    EXPECT_EQ(run({"--save-settings", out}).status, 1);
-    ASSERT_TRUE(saveSettingsFile(dir.file("slow.tarn"), {.stepMs = 2000000000}).ok());
-    const CliRun r =
-        run({"--export-midi", dir.file("slow.mid"), "--settings", dir.file("slow.tarn")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("slow.mid: a gap of"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir.file("slow.mid")));
+    // A negative seed n stands for 2^32 + n.
+    const std::string top = runCli("--print-score --rand-seed 4294967295").out;
+    EXPECT_EQ(runCli("--rand-seed -1 --print-score").out, top);
+    EXPECT_NE(runCli("--print-score --rand-seed 4294967294").out, top);
 }
 
 } // namespace

@@ -2,67 +2,36 @@
 // trace output makes the performance visible: every message with the tick
 // that sent it.
 
-#include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <cstdio>
-#include <iterator>
-#include <sstream>
-#include <string>
+#include <optional>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
-#include "cli/command_line.h"
 #include "cli/session_setup.h"
 #include "composition/random.h"
 #include "composition/randomisers.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "files/settings_file.h"
-#include "midi/midi_output.h"
 #include "playback/manual_step_timer.h"
 #include "playback/play_state.h"
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
 #include "playback/tick_grid.h"
 #include "playback/transport.h"
+#include "tests/cli/cli_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
 using std::chrono::milliseconds;
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        result.push_back(line);
-    }
-    return result;
-}
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-// Runs the command line `words` (split at spaces) followed by `more`.
-CliRun run(const std::string& words, const std::vector<std::string>& more = {}) {
-    std::istringstream split(words);
-    std::vector<std::string> arguments(std::istream_iterator<std::string>(split), {});
-    arguments.insert(arguments.end(), more.begin(), more.end());
-    const std::vector<std::string_view> views(arguments.begin(), arguments.end());
-    std::ostringstream out, err;
-    const int status = runCommandLine(views, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::runCli;
 
 // Records what a performance sends as trace lines, formatted here on their
 // own: the tick in decimal, then the three bytes in uppercase hexadecimal.
@@ -71,25 +40,21 @@ struct TickRecorder : MidiOutput {
         char line[64];
         std::snprintf(line, sizeof line, "%lld %02X %02X %02X", static_cast<long long>(ticks),
                       messageStatus(message), messageData1(message), messageData2(message));
-        lines.emplace_back(line);
+        text += std::string(line) + "\n";
     }
     std::int64_t ticks = 0;
-    std::vector<std::string> lines;
+    std::string text;
 };
 
 // What "Play", `ticks` ticks and "Stop" send, called through the library
-// directly: the start values of `seed`, or the settings file
-// `settingsPath` opened over them.
-std::vector<std::string> expectedPerformance(std::uint32_t seed, std::int64_t ticks,
-                                             const std::string& settingsPath) {
+// directly: the start values of `seed`, or the settings file `path` opened
+// over them.
+std::string expectedTrace(std::uint32_t seed, std::int64_t ticks,
+                          const std::optional<std::string>& path) {
     RandomGenerator random(seed);
     SongSettings settings;
     Score score;
-    SettingsLoader load;
-    if (!settingsPath.empty()) {
-        load = [&](SongSettings& loaded) { return loadSettingsFile(settingsPath, loaded); };
-    }
-    EXPECT_TRUE(prepareSession(random, load, settings, score).ok());
+    EXPECT_TRUE(prepareSession(random, settingsFileLoader(path), settings, score).ok());
     PlayState state;
     ManualStepTimer timer;
     TickRecorder recorder;
@@ -99,7 +64,7 @@ std::vector<std::string> expectedPerformance(std::uint32_t seed, std::int64_t ti
     }
     recorder.ticks = ticks;
     stopPlayback(recorder, timer);
-    return recorder.lines;
+    return recorder.text;
 }
 
 TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
@@ -110,86 +75,63 @@ TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
     randomiseAll(settings, draw);
     ASSERT_TRUE(saveSettingsFile(randomised, settings).ok());
 
-    struct Case {
-        std::string arguments;
-        std::uint32_t seed;
-        long long ticks; // -1: as many as the time allowed
-        bool settings = false, interrupt = false;
+    const std::tuple<std::string, long long, bool> cases[] = {
+        // The options, the ticks played (-1: as many as the time allowed), Ctrl-C.
+        {"--ticks=40 --settings " + randomised, 40, false},
+        {"--seconds 0.4", -1, false}, // on the real timer, 175 ms per step
+        {"--seconds 60", -1, true},
     };
-    const Case cases[] = {
-        {"--ticks 0", 1, 0}, // just a start and a stop
-        {"--ticks 40", 2024, 40},
-        {"--ticks 1030", 11, 1030, true},     // past the end of the piece (1024 steps)
-        {"--seconds 0.4", 5, -1},             // on the real timer, 175 ms per step
-        {"--seconds 60", 3, -1, false, true}, // cut short by Ctrl-C
-    };
-    for (const Case& c : cases) {
-        std::thread interrupter([&c] {
-            if (c.interrupt) {
+    for (const auto& [arguments, expectedTicks, interrupt] : cases) {
+        std::thread interrupter([interrupt = interrupt] {
+            if (interrupt) {
                 std::this_thread::sleep_for(milliseconds(600));
                 kill(getpid(), SIGINT);
             }
         });
-        const CliRun result =
-            run("--play --output trace --rand-seed " + std::to_string(c.seed) + " " + c.arguments,
-                c.settings ? std::vector<std::string>{"--settings", randomised}
-                           : std::vector<std::string>{});
+        const testing::CliRun result = runCli("--play --output=trace --rand-seed 11 " + arguments);
         interrupter.join();
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
-        const std::vector<std::string> trace = lines(result.out);
-        ASSERT_GE(trace.size(), 3u);
-        const std::string n = trace.back().substr(0, trace.back().find(' ')); // Stop's tick
-        const long long ticks = std::stoll(n);
+        // The set-up's All Sound Off opens the trace; Stop's last one, with
+        // the number of ticks played, closes it.
+        EXPECT_TRUE(result.out.starts_with("0 B0 78 00\n"));
+        const std::string last =
+            result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1);
+        const long long ticks = std::stoll(last);
+        EXPECT_EQ(last, std::to_string(ticks) + " B2 78 00\n");
         // As many as asked for; or some, far fewer than a minute's 342.
-        EXPECT_TRUE(c.ticks >= 0 ? ticks == c.ticks : ticks >= 1 && ticks < 300) << ticks;
-        EXPECT_EQ(trace, expectedPerformance(c.seed, ticks, c.settings ? randomised : ""));
-        // Spelled out: All Sound Off on channel 0 opens the set-up at tick 0;
-        // Stop's three, with the number of ticks played, close the trace.
-        EXPECT_EQ(trace[0], "0 B0 78 00");
-        EXPECT_EQ(std::vector(trace.end() - 3, trace.end()),
-                  (std::vector<std::string>{n + " B0 78 00", n + " B1 78 00", n + " B2 78 00"}));
+        EXPECT_TRUE(expectedTicks >= 0 ? ticks == expectedTicks : ticks >= 1 && ticks < 300);
+        const bool fromFile = arguments.find("--settings") != std::string::npos;
+        EXPECT_EQ(result.out,
+                  expectedTrace(11, ticks, fromFile ? std::optional(randomised) : std::nullopt));
     }
 }
 
 TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
-    // Outputs that cannot sound play silently (RtMidi finds no such port, or
-    // no ALSA sequencer at all, here); bad usage and unreadable files end
-    // with status 2 before anything plays.
+    // An output that cannot sound plays silently; bad usage and unreadable
+    // files end with status 2 before anything plays.
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--play --ticks 3 --output none", 0, "No sound: the output is none\n"},
-        {"--play --ticks 3 --output port:Tarnwick", 0, "No sound: "},
-        {"--play --seconds 1 --ticks 1", 2, "either --seconds or --ticks"},
-        {"--play --seconds 0", 2, "above 0, not '0'"},
-        {"--play --seconds soon", 2, "above 0, not 'soon'"},
-        {"--play --seconds 1e9", 2, "above 0, not '1e9'"},
-        {"--play --ticks -1", 2, "whole number of ticks, not '-1'"},
-        {"--play --ticks 1.5", 2, "whole number of ticks, not '1.5'"},
-        {"--play --output speakers", 2, "no output called 'speakers'"},
-        {"--play --output port:", 2, "no output called 'port:'"},
-        {"--play --output", 2, "--output needs a value"},
-        {"--play --output trace --soundfont x.sf2", 2, "--soundfont is for the output builtin"},
-        {"--play --rand-seed x", 2, "decimal integer, not 'x'"},
-        {"--play --play", 2, "--play given twice"},
-        {"--play --list-outputs", 2, "either --play or --list-outputs"},
-        {"--list-outputs --output none", 2, "--list-outputs takes no options"},
-        {"--play --verbose", 2, "unknown option '--verbose'"},
+        {"--play --seconds 1 --ticks 1", 2, "give either --seconds or --ticks\n"},
+        {"--play --seconds 1e9", 2, "--seconds needs a number of seconds above 0, not '1e9'\n"},
+        {"--play --ticks -1", 2, "--ticks needs a whole number of ticks, not '-1'\n"},
+        {"--play --output speakers", 2, "there is no output called 'speakers'"},
+        {"--play --output none --soundfont x.sf2", 2, "--soundfont is for the output builtin\n"},
+        {"--play --play", 2, "--play given twice\n"},
+        {"--list-outputs --output none", 2, "--list-outputs takes no options\n"},
         {"--play --ticks 1 --settings /nonexistent/x.tarn", 2, "cannot load settings from /no"},
         {"--play --ticks 1 --soundfont /nonexistent/x.sf2", 2, "cannot read the SoundFont /no"},
     };
     for (const auto& [arguments, status, reason] : cases) {
-        const CliRun result = run(arguments);
+        const testing::CliRun result = runCli(arguments);
         EXPECT_EQ(result.status, status) << arguments;
         EXPECT_EQ(result.out, "") << arguments;
-        EXPECT_TRUE(result.err.starts_with("tarnwick: ")) << result.err;
-        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_TRUE(result.err.starts_with("tarnwick: " + reason)) << result.err;
     }
-}
-
-TEST(PlayCommand, HelpExplainsTheOptionsInsteadOfPlaying) {
-    const CliRun help = run("--play --help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(help.out.starts_with("Usage: tarnwick --play")) << help.out;
+    // Its own help, also after bad usage.
+    const std::string usage = "Usage: tarnwick --play [--settings FILE.tarn] [--rand-seed N]\n";
+    EXPECT_NE(runCli("--play --bogus").err.find("\n" + usage), std::string::npos);
+    EXPECT_TRUE(runCli("--play -h").out.starts_with(usage));
 }
 
 TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissedEntirely) {
@@ -206,8 +148,8 @@ TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissedEntirely) {
     // On time, a little late, almost a whole period late, and then a hair
     // early (the timer caught up): the grid holds.
     check(175, {{175, 175}, {352, 350}, {699, 525}, {699, 700}});
-    // A tick a period late or more (the event loop was blocked and one was
-    // missed entirely) starts the grid again there: nothing is made up.
+    // A tick a period late or more (one was missed entirely) starts the grid
+    // again there: nothing is made up.
     check(100, {{100, 100}, {300, 300}, {406, 400}});
 }
 

@@ -44,20 +44,21 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-// A shown dialog over a logged output and a manual timer (or the application's
-// real step timer), with a fixed random seed.
+using OpenOutput = std::function<std::unique_ptr<MidiOutput>(StatusReport)>;
+
+// A shown dialog with a fixed random seed, over a logged output (or the one
+// `openOutput` opens) and a manual timer (or the application's real one).
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false)
-        : owned(std::make_unique<MainDialog>(parts(realTimer))) {
+    explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {})
+        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(openOutput)))) {
         owned->show();
     }
 
-    MainDialogParts parts(bool realTimer) {
-        return {.openOutput =
-                    [log = log](StatusReport report) {
-                        report("Test output: recording");
-                        return std::make_unique<LoggedOutput>(log);
-                    },
+    MainDialogParts parts(bool realTimer, OpenOutput openOutput) {
+        if (!openOutput) {
+            openOutput = [log = log](StatusReport) { return std::make_unique<LoggedOutput>(log); };
+        }
+        return {.openOutput = std::move(openOutput),
                 .makeTimer = [this, realTimer](TickHandler onTick) -> std::unique_ptr<StepTimer> {
                     if (realTimer) {
                         return std::make_unique<QtStepTimer>(std::move(onTick));

@@ -1,0 +1,163 @@
+#include "cli/command_table.h"
+
+#include <algorithm>
+#include <ostream>
+
+#include "cli/batch_commands.h"
+#include "cli/exit_status.h"
+#include "cli/option_values.h"
+#ifdef TARNWICK_HAS_DRAW_COMMAND
+#include "cli/draw_score_command.h"
+#endif
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+#include "cli/play_command.h"
+#endif
+
+namespace tarnwick {
+
+namespace {
+
+std::string quoted(std::string_view value) {
+    return "'" + std::string(value) + "'";
+}
+
+UsageProblem readSettingsPath(std::string_view value, CommandOptions& options) {
+    options.settingsPath = std::string(value);
+    return std::nullopt;
+}
+
+UsageProblem readRandSeed(std::string_view value, CommandOptions& options) {
+    if (!isDecimalInteger(value)) {
+        return "--rand-seed needs a decimal integer, not " + quoted(value);
+    }
+    options.randSeed = parseRandSeed(value);
+    if (!options.randSeed) {
+        return "--rand-seed needs a number from -2147483648 to 4294967295, not " + quoted(value);
+    }
+    return std::nullopt;
+}
+
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+UsageProblem readSeconds(std::string_view value, CommandOptions& options) {
+    options.seconds = parseSeconds(value);
+    if (!options.seconds) {
+        return "--seconds needs a number of seconds above 0, not " + quoted(value);
+    }
+    return std::nullopt;
+}
+
+UsageProblem readTicks(std::string_view value, CommandOptions& options) {
+    options.ticks = parseTicks(value);
+    if (!options.ticks) {
+        return "--ticks needs a whole number of ticks, not " + quoted(value);
+    }
+    return std::nullopt;
+}
+
+UsageProblem readSoundFont(std::string_view value, CommandOptions& options) {
+    options.soundFont = std::string(value);
+    return std::nullopt;
+}
+#endif
+
+int printVersion(const CommandOptions& /*options*/, std::ostream& out, std::ostream& /*err*/) {
+    out << "tarnwick " << TARNWICK_VERSION << '\n';
+    return kExitSuccess;
+}
+
+const OptionEntry kOptions[] = {
+    {"settings", "FILE.tarn", "start from a saved settings file", "a settings file",
+     readSettingsPath},
+    {"rand-seed", "N", "seed the random generator with N (default: the clock)", "a number",
+     readRandSeed},
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+    {"seconds", "S", "play for S seconds (default: until Ctrl-C)", "a value", readSeconds},
+    {"ticks", "T", "play T steps back to back without waiting, then stop", "a value", readTicks},
+    {"output", "NAME",
+     "builtin (default), port:NAME, none, or trace (every\n"
+     "message to standard output, one line each:\n"
+     "\"<tick> <status> <data1> <data2>\")",
+     "a value", readOutputName},
+    {"soundfont", "FILE", "a .sf2 or .sf3 file for the built-in synthesiser", "a value",
+     readSoundFont},
+#endif
+};
+
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+const HelpPage kPlayPage{
+    "Play the piece as \"Play\" in the window does, until S seconds have passed or\n"
+    "Ctrl-C, then stop as \"Stop\" does."};
+#endif
+
+// In the order the help lists them.
+const std::vector<CommandEntry>& commands() {
+    static const std::vector<CommandEntry> table{
+        {.name = "print-score",
+         .help = "print the score as one line of JSON",
+         .takes = {{"settings"}, {"rand-seed"}},
+         .run = printScore},
+#ifdef TARNWICK_HAS_DRAW_COMMAND
+        {.name = "draw-score",
+         .valueName = "OUT.svg|OUT.png",
+         .help = "draw the score as a piano roll image",
+         .takes = {{"settings"}, {"rand-seed"}},
+         .check = checkDrawScoreOptions,
+         .run = drawScore},
+#endif
+        {.name = "export-midi",
+         .valueName = "OUT.mid",
+         .help = "write the piece as a Standard MIDI File",
+         .takes = {{"settings"}, {"rand-seed"}},
+         .run = exportMidi},
+        {.name = "save-settings",
+         .valueName = "OUT.tarn",
+         .help = "write the settings, as the dialog would read them back",
+         .takes = {{"settings"}, {"rand-seed"}},
+         .run = saveSettings},
+#ifdef TARNWICK_HAS_PLAY_COMMAND
+        {.name = "play",
+         .help = "play the piece, looping",
+         .takes = {{"settings"}, {"rand-seed"}, {"seconds", "ticks"}, {"output"}, {"soundfont"}},
+         .page = &kPlayPage,
+         .check = checkPlayOptions,
+         .run = playPiece},
+        {.name = "list-outputs",
+         .help = "list the outputs that can be opened now",
+         .page = &kPlayPage,
+         .run = listOutputs},
+#endif
+        {.name = kHelpCommand, .shortName = 'h', .help = "show this help and exit"},
+        {.name = "version",
+         .shortName = 'v',
+         .help = "show the version and exit",
+         .run = printVersion},
+    };
+    return table;
+}
+
+} // namespace
+
+std::span<const CommandEntry> commandTable() {
+    return commands();
+}
+
+std::span<const OptionEntry> optionTable() {
+    return kOptions;
+}
+
+const CommandEntry* findCommand(std::string_view name) {
+    const auto table = commandTable();
+    const auto found = std::find_if(table.begin(), table.end(), [&](const CommandEntry& command) {
+        return command.name == name || (name.size() == 1 && name[0] == command.shortName);
+    });
+    return found == table.end() ? nullptr : &*found;
+}
+
+const OptionEntry* findOption(std::string_view name) {
+    const auto table = optionTable();
+    const auto found = std::find_if(table.begin(), table.end(),
+                                    [&](const OptionEntry& option) { return option.name == name; });
+    return found == table.end() ? nullptr : &*found;
+}
+
+} // namespace tarnwick
