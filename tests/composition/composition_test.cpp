@@ -1,6 +1,3 @@
-// The worked example (seed 2 -1, repeat 1, harmony 3) is checked note for
-// note, through an exported file, by the end-to-end test in tests/cli.
-
 #include <algorithm>
 #include <initializer_list>
 #include <string_view>
@@ -77,7 +74,22 @@ TEST(CanonGenerator, FoldReflectsByOctavesOncePerTurn) {
     }
 }
 
-// The worked example in tests/cli shows the windows replaying the opening.
+// Seed 2 -1 at the start values over the minor scale, repeat 1 (a span of 4
+// steps) and harmony 3: voices 2 and 3 and the harmony replay their opening
+// in steps 4..7 and 12..15, voice 1's slow level joins in at step 3.
+TEST(CanonGenerator, WorkedExampleEntryForEntry) {
+    SongSettings s = withSeed({2, -1});
+    s.scaleIndex = 0;
+    s.repeatLength = 1;
+    s.harmonyOffset = 3;
+    const Score score = generate(s);
+    EXPECT_EQ(head(score.voice1Notes, 17),
+              (std::vector<int>{74, 75, 77, 75, 77, 0, 80, 80, 82, 0, 0, 82, 84, 0, 87, 87, 89}));
+    EXPECT_EQ(head(score.voice2Notes, 9), (std::vector<int>{62, 63, 62, 63, 67, 68, 62, 63, 0}));
+    EXPECT_EQ(head(score.harmonyNotes, 9), (std::vector<int>{65, 0, 65, 0, 70, 0, 65, 0, 74}));
+    EXPECT_EQ(head(score.voice3Notes, 5), (std::vector<int>{50, 50, 53, 50, 55}));
+}
+
 // Voice 1 is never copied, but its slow level joins in at the first span's
 // end: with seed 1 and span 3 it adds 1 from step 3 on.
 TEST(CanonGenerator, VoiceOnesSlowLevelJoinsInAtTheRepeatSpan) {
