@@ -140,25 +140,6 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
     EXPECT_TRUE(runCli("--render-audio --help").out.starts_with("Usage: tarnwick --render-audio"));
 }
 
-TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissedEntirely) {
-    const SteadyClock::time_point start{std::chrono::seconds(100)};
-    // Each tick's arrival and the ideal time it belongs to, in ms after the start.
-    const auto check = [&](int periodMs, std::vector<std::pair<int, int>> ticks) {
-        TickGrid grid;
-        grid.start(start, milliseconds(periodMs));
-        for (const auto& [arrived, ideal] : ticks) {
-            EXPECT_EQ(grid.tick(start + milliseconds(arrived)), start + milliseconds(ideal))
-                << arrived << " ms";
-        }
-    };
-    // On time, a little late, almost a whole period late, and then a hair
-    // early (the timer caught up): the grid holds.
-    check(175, {{175, 175}, {352, 350}, {699, 525}, {699, 700}});
-    // A tick a period late or more (one was missed entirely) starts the grid
-    // again there: nothing is made up.
-    check(100, {{100, 100}, {300, 300}, {406, 400}});
-}
-
 TEST(QtStepTimer, TicksOnAGridOfTheMinimumPeriodWhenGivenLess) {
     int argc = 1;
     char name[] = "timer_test";
