@@ -4,8 +4,8 @@
 
 namespace tarnwick::bench {
 
-PacedWavSink::PacedWavSink(const std::string& path, double sampleRate, RenderCallback callback)
-    : sampleRate_(sampleRate), callback_(callback) {
+PacedWavSink::PacedWavSink(const std::string& path, double sampleRate, AudioSource& source)
+    : sampleRate_(sampleRate), source_(source) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = 1;
@@ -33,9 +33,10 @@ void PacedWavSink::run() {
     std::vector<float> right(kAudioPeriodFrames);
     for (std::int64_t period = 0; !stopping_; ++period) {
         const double due = static_cast<double>(period * kAudioPeriodFrames) / sampleRate_;
-        std::this_thread::sleep_until(start_ + std::chrono::duration_cast<SteadyClock::duration>(
-                                                   std::chrono::duration<double>(due)));
-        callback_.render(callback_.user, left.data(), right.data(), kAudioPeriodFrames);
+        const auto dueTime = start_ + std::chrono::duration_cast<SteadyClock::duration>(
+                                          std::chrono::duration<double>(due));
+        std::this_thread::sleep_until(dueTime);
+        source_.render({left.data(), right.data(), kAudioPeriodFrames, dueTime});
         sf_writef_float(file_, left.data(), kAudioPeriodFrames);
     }
 }

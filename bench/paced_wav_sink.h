@@ -19,12 +19,14 @@ namespace tarnwick::bench {
 class PacedWavSink final : public AudioSink {
   public:
     // Starts rendering at once; `path` receives a mono 32-bit float WAV.
-    PacedWavSink(const std::string& path, double sampleRate, RenderCallback callback);
+    PacedWavSink(const std::string& path, double sampleRate, AudioSource& source);
     ~PacedWavSink() override; // stops the thread and closes the file
     PacedWavSink(const PacedWavSink&) = delete;
     PacedWavSink& operator=(const PacedWavSink&) = delete;
 
     double sampleRate() const override { return sampleRate_; }
+    // Each period is rendered the moment it is due and counts as heard then.
+    std::chrono::nanoseconds latency() const override { return std::chrono::nanoseconds(0); }
     bool isOpen() const { return file_ != nullptr; }
     SteadyClock::time_point startTime() const { return start_; }
 
@@ -32,7 +34,7 @@ class PacedWavSink final : public AudioSink {
     void run();
 
     double sampleRate_;
-    RenderCallback callback_;
+    AudioSource& source_;
     SNDFILE* file_ = nullptr;
     SteadyClock::time_point start_;
     std::atomic<bool> stopping_{false};

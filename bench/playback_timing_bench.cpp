@@ -105,8 +105,8 @@ void BM_PlaybackTiming(benchmark::State& state) {
         options.drivers = {"paced-wav"};
         options.scheduler.scheduled = scheduled;
         options.synth.effects = false; // onsets on a dry signal
-        options.openSink = [&](std::string_view, double rate, RenderCallback render) {
-            auto sink = std::make_unique<PacedWavSink>(wav, rate, render);
+        options.openSink = [&](std::string_view, double rate, AudioSource& source) {
+            auto sink = std::make_unique<PacedWavSink>(wav, rate, source);
             card = sink.get();
             return sink->isOpen() ? std::unique_ptr<AudioSink>(std::move(sink)) : nullptr;
         };

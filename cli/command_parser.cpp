@@ -136,6 +136,13 @@ std::variant<ParsedCommandLine, UsageError> chooseCommand(const std::vector<Give
     }
     parsed.command = commands.front()->command;
     parsed.helpAsked = parsed.helpAsked || parsed.command->name == kHelpCommand;
+    // "--render-audio --help" asks for the command's page; its value is not
+    // a file called "--help".
+    const std::string& value = commands.front()->value;
+    if (parsed.command->page != nullptr && (value == "--help" || value == "-h")) {
+        parsed.helpAsked = true;
+        return parsed;
+    }
     if (!parsed.command->valueName.empty()) {
         if (commands.front()->value.empty()) {
             return UsageError{needsValue(*commands.front())};
@@ -143,6 +150,14 @@ std::variant<ParsedCommandLine, UsageError> chooseCommand(const std::vector<Give
         parsed.options.outputPath = commands.front()->value;
     }
     return parsed;
+}
+
+QStringList wordsOf(std::span<const std::string_view> arguments) {
+    QStringList words{QStringLiteral("tarnwick")};
+    for (std::string_view argument : arguments) {
+        words.append(fromBytes(argument));
+    }
+    return words;
 }
 
 UsageProblem readOptions(const std::vector<Given>& given, ParsedCommandLine& parsed) {
@@ -193,11 +208,7 @@ std::variant<ParsedCommandLine, UsageError>
 parseCommandLine(std::span<const std::string_view> arguments) {
     QCommandLineParser parser;
     addTables(parser);
-    QStringList words{QStringLiteral("tarnwick")};
-    for (std::string_view argument : arguments) {
-        words.append(fromBytes(argument));
-    }
-    const bool parsed = parser.parse(words);
+    const bool parsed = parser.parse(wordsOf(arguments));
     const std::vector<Given> given = givenInOrder(parser);
 
     // The help after an error fits the first command named, other than --help.
@@ -222,6 +233,19 @@ parseCommandLine(std::span<const std::string_view> arguments) {
         return fail(std::move(*problem));
     }
     return result;
+}
+
+std::optional<std::string> windowFileArgument(std::span<const std::string_view> arguments) {
+    QCommandLineParser parser;
+    addTables(parser);
+    if (!parser.parse(wordsOf(arguments)) || !parser.optionNames().isEmpty()) {
+        return std::nullopt;
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1 || files.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return toBytes(files.first());
 }
 
 } // namespace tarnwick

@@ -1,6 +1,7 @@
 #pragma once
 // Reading a command line against the tables of commands and options.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,5 +30,10 @@ struct UsageError {
 // gives each option at most once, with a value where it takes one.
 std::variant<ParsedCommandLine, UsageError>
 parseCommandLine(std::span<const std::string_view> arguments);
+
+// The settings file the window is to open with, when the arguments are one
+// file name and nothing else ("song.tarn", or "-- -odd.tarn"); nothing for
+// every other command line, which names a command.
+std::optional<std::string> windowFileArgument(std::span<const std::string_view> arguments);
 
 } // namespace tarnwick

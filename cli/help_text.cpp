@@ -133,7 +133,9 @@ std::string overviewHelp() {
     }
     std::string text;
     appendUsage(text, "Usage: tarnwick COMMAND", usageWords(choices));
-    text += "Compose a permutating fugal canon, from a freshly drawn seed or a settings file.\n"
+    text += "       tarnwick [FILE.tarn]\n"
+            "Compose a permutating fugal canon, from a freshly drawn seed or a settings file.\n"
+            "Without a command, open the window, with FILE.tarn loaded when it is given.\n"
             "\nCommands:\n";
     for (const CommandEntry& command : commandTable()) {
         std::string explanation(command.help);

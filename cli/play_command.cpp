@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -13,6 +12,7 @@
 #include <QTimer>
 
 #include "cli/exit_status.h"
+#include "cli/interrupt_guard.h"
 #include "cli/session_setup.h"
 #include "composition/random.h"
 #include "composition/score.h"
@@ -38,45 +38,6 @@ constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 // After Stop, the time the built-in synthesiser needs to play Stop's
 // messages (its latency and a period) before it is closed.
 constexpr auto kStopDrain = std::chrono::milliseconds(100);
-
-// Ctrl-C (SIGINT), SIGTERM and SIGHUP while the command runs: the first one
-// asks the performance to stop as "Stop" does; a second one ends the program
-// at once.
-// A signal handler can only reach a flag of static storage.
-volatile std::sig_atomic_t interruptRequested = 0;
-
-extern "C" void requestInterrupt(int /*signal*/) {
-    interruptRequested = 1;
-}
-
-class InterruptGuard {
-  public:
-    InterruptGuard() {
-        interruptRequested = 0;
-        struct sigaction action {};
-        action.sa_handler = &requestInterrupt;
-        sigemptyset(&action.sa_mask);
-        // The second signal takes its usual course.
-        action.sa_flags = static_cast<int>(SA_RESETHAND);
-        sigaction(SIGINT, &action, &previousInt_);
-        sigaction(SIGTERM, &action, &previousTerm_);
-        sigaction(SIGHUP, &action, &previousHup_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previousInt_, nullptr);
-        sigaction(SIGTERM, &previousTerm_, nullptr);
-        sigaction(SIGHUP, &previousHup_, nullptr);
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-    static bool requested() { return interruptRequested != 0; }
-
-  private:
-    struct sigaction previousInt_ {};
-    struct sigaction previousTerm_ {};
-    struct sigaction previousHup_ {};
-};
 
 // Everything a performance works on.
 struct Performance {

@@ -31,6 +31,10 @@ inline constexpr int kPlay = 1043;          // push button "Play"
 inline constexpr int kRepeat = 1044;        // edit, digits only
 inline constexpr int kHarmonyOffset = 1045; // edit, signed
 
+// Every control's id lies in this range.
+inline constexpr int kFirst = kSeed;
+inline constexpr int kLast = kHarmonyOffset;
+
 } // namespace tarnwick::control
 
 namespace tarnwick::command {
@@ -42,5 +46,10 @@ inline constexpr int kOpen = 32774;
 inline constexpr int kExit = 32775;
 inline constexpr int kSaveMidi = 32776;
 inline constexpr int kAbout = 32777;
+inline constexpr int kSaveAudio = 32790;
+inline constexpr int kUndo = 32800;
+inline constexpr int kRedo = 32801;
+// "Open Recent": entry i (0..9) of the recent files is kOpenRecent + i.
+inline constexpr int kOpenRecent = 32810;
 
 } // namespace tarnwick::command

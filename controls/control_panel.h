@@ -31,6 +31,8 @@ class ControlPanel {
 
     // The edit's text, cut to its first 63 characters.
     virtual std::string readText(int id) const = 0;
+    // The edit's whole text, as it shows, with nothing cut.
+    virtual std::string wholeText(int id) const = 0;
     virtual void writeText(int id, std::string_view text) = 0;
 
     // The index of a combo box's selected item, or -1 when none is selected

@@ -15,6 +15,8 @@ inline constexpr FileFilter kSettingsFilter{"Tarnwick Files", "*.tarn"};
 inline constexpr std::string_view kSettingsExtension = "tarn";
 inline constexpr FileFilter kMidiFilter{"MIDI Files", "*.mid"};
 inline constexpr std::string_view kMidiExtension = "mid";
+inline constexpr FileFilter kAudioFilter{"Audio Files", "*.wav *.flac *.ogg"};
+inline constexpr std::string_view kAudioExtension = "wav";
 
 // The choosers' own titles.
 inline constexpr std::string_view kLoadTitle = "Load";

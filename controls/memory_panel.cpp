@@ -38,11 +38,11 @@ MemoryPanel::MemoryPanel() {
 }
 
 std::uint32_t MemoryPanel::readUnsigned(int id) const {
-    return parseUnsignedText(fullText(id));
+    return parseUnsignedText(wholeText(id));
 }
 
 std::int32_t MemoryPanel::readSigned(int id) const {
-    return parseSignedText(fullText(id));
+    return parseSignedText(wholeText(id));
 }
 
 void MemoryPanel::writeUnsigned(int id, std::int32_t value) {
@@ -54,7 +54,7 @@ void MemoryPanel::writeSigned(int id, std::int32_t value) {
 }
 
 std::string MemoryPanel::readText(int id) const {
-    return fullText(id).substr(0, kTextReadLimit);
+    return wholeText(id).substr(0, kTextReadLimit);
 }
 
 void MemoryPanel::writeText(int id, std::string_view text) {
@@ -63,7 +63,7 @@ void MemoryPanel::writeText(int id, std::string_view text) {
     }
 }
 
-std::string MemoryPanel::fullText(int id) const {
+std::string MemoryPanel::wholeText(int id) const {
     const auto edit = edits_.find(id);
     return edit == edits_.end() ? std::string() : edit->second;
 }

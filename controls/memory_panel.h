@@ -23,14 +23,12 @@ class MemoryPanel : public ControlPanel {
     void writeUnsigned(int id, std::int32_t value) override;
     void writeSigned(int id, std::int32_t value) override;
     std::string readText(int id) const override;
+    std::string wholeText(int id) const override;
     void writeText(int id, std::string_view text) override;
     int readSelection(int id) const override;
     void writeSelection(int id, int index) override;
     int readCheck(int id) const override;
     void writeCheck(int id, std::int32_t value) override;
-
-    // The whole text of an edit, beyond the 63 characters a read takes.
-    std::string fullText(int id) const;
 
     // The number of items in a combo box's list; 0 for an id that is none.
     int itemCount(int id) const;

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tarnwick {
 
@@ -55,60 +55,86 @@ int createTemporary(const std::string& target, std::string& temporary) {
     return -1;
 }
 
-// Writes every byte, resuming after short writes and interruptions. Returns
-// 0 or the error number.
-int writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = write(fd, bytes.data(), bytes.size());
+} // namespace
+
+AtomicFileWriter::AtomicFileWriter(std::string path)
+    : path_(std::move(path)), target_(resolveTarget(path_)), result_(FileResult::success(path_)) {
+    struct stat info {};
+    if (stat(target_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (access(target_.c_str(), W_OK) != 0) {
+            fail(errno);
+            return;
+        }
+        keepMode_ = true;
+        mode_ = info.st_mode & 07777;
+    }
+    fd_ = createTemporary(target_, temporary_);
+    if (fd_ < 0) {
+        temporary_.clear(); // nothing was created
+        fail(errno);
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+    }
+}
+
+void AtomicFileWriter::fail(int error) {
+    if (result_.ok()) {
+        result_ = FileResult::failure(path_, systemReason(error));
+    }
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+    if (!temporary_.empty()) {
+        unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+// Resumes after short writes and interruptions.
+bool AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
+    while (fd_ >= 0 && !bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
         if (written < 0) {
-            if (errno == EINTR) {
-                continue;
+            if (errno != EINTR) {
+                fail(errno);
             }
-            return errno;
+            continue;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
-    return 0;
+    return fd_ >= 0;
 }
 
-} // namespace
+FileResult AtomicFileWriter::commit() {
+    if (fd_ < 0) {
+        return result_;
+    }
+    if ((keepMode_ && fchmod(fd_, static_cast<mode_t>(mode_)) != 0) || fsync(fd_) != 0) {
+        fail(errno);
+        return result_;
+    }
+    const int closed = close(fd_);
+    fd_ = -1;
+    if (closed != 0 || rename(temporary_.c_str(), target_.c_str()) != 0) {
+        fail(errno);
+        return result_;
+    }
+    temporary_.clear(); // it is the target now
+    return result_;
+}
 
 FileResult writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const std::string target = resolveTarget(path);
-
-    std::optional<mode_t> existingMode;
-    struct stat info {};
-    if (stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        if (access(target.c_str(), W_OK) != 0) {
-            return FileResult::failure(path, systemReason(errno));
-        }
-        existingMode = info.st_mode & 07777;
-    }
-
-    std::string temporary;
-    const int fd = createTemporary(target, temporary);
-    if (fd < 0) {
-        return FileResult::failure(path, systemReason(errno));
-    }
-
-    int error = writeAll(fd, bytes);
-    if (error == 0 && existingMode && fchmod(fd, *existingMode) != 0) {
-        error = errno;
-    }
-    if (error == 0 && fsync(fd) != 0) {
-        error = errno;
-    }
-    if (close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && rename(temporary.c_str(), target.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        unlink(temporary.c_str());
-        return FileResult::failure(path, systemReason(error));
-    }
-    return FileResult::success(path);
+    AtomicFileWriter file(path);
+    file.write(bytes);
+    return file.commit();
 }
 
 } // namespace tarnwick

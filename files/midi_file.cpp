@@ -1,10 +1,10 @@
 #include "files/midi_file.h"
 
-#include <algorithm>
 #include <string_view>
 
 #include "composition/song_settings.h"
 #include "files/atomic_file.h"
+#include "midi/channel_messages.h"
 #include "midi/midi_output.h"
 
 namespace tarnwick {
@@ -22,10 +22,6 @@ void writeText(std::string_view text, std::vector<std::uint8_t>& out) {
 
 void writeBytes(std::initializer_list<std::uint8_t> bytes, std::vector<std::uint8_t>& out) {
     out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-std::uint8_t clampedProgram(std::int32_t instrument) {
-    return static_cast<std::uint8_t>(std::clamp(instrument, 0, 127));
 }
 
 // Data bytes a status takes: 1 for program change and channel pressure, else 2.
@@ -77,6 +73,18 @@ MidiTiming midiTiming(std::int32_t stepMs) {
     return {1000, 1000 * kMicrosPerMs};
 }
 
+std::vector<std::uint32_t> fileSetUpMessages(const SongSettings& settings) {
+    std::vector<std::uint32_t> messages;
+    for (std::size_t k = 0; k < kVoiceCount; ++k) {
+        const int channel = static_cast<int>(k);
+        messages.push_back(midi::programChange(channel, settings.instrument[k]));
+        if (settings.modulation[k] != 0) {
+            messages.push_back(midi::controlChange(channel, midi::kModulationWheel, 63));
+        }
+    }
+    return messages;
+}
+
 MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiEvent> events) {
     std::vector<std::uint8_t> out;
     out.reserve(64 + events.size() * 8);
@@ -99,13 +107,12 @@ MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiE
     writeBytes({0x00, 0xFF, 0x58, 0x04}, out);
     writeBigEndian32(0x04021808, out);
 
-    for (std::size_t k = 0; k < kVoiceCount; ++k) {
-        const auto channel = static_cast<std::uint8_t>(k);
-        writeBytes({0x00, static_cast<std::uint8_t>(0xC0 | channel),
-                    clampedProgram(settings.instrument[k])},
-                   out);
-        if (settings.modulation[k] != 0) {
-            writeBytes({0x00, static_cast<std::uint8_t>(0xB0 | channel), 0x01, 0x3F}, out);
+    for (const std::uint32_t message : fileSetUpMessages(settings)) {
+        out.push_back(0x00);
+        out.push_back(messageStatus(message));
+        out.push_back(messageData1(message));
+        if (dataByteCount(messageStatus(message)) == 2) {
+            out.push_back(messageData2(message));
         }
     }
 

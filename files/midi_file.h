@@ -58,6 +58,11 @@ struct [[nodiscard]] MidiFileBytes {
     bool ok() const { return error.empty(); }
 };
 
+// What the file sets before its first event, all at time 0: for voice k =
+// 0, 1, 2 in turn a program change on channel k (the program clamped into
+// 0..127), then the modulation wheel at 63 when its modulation flag is set.
+std::vector<std::uint32_t> fileSetUpMessages(const SongSettings& settings);
+
 // The file for the list, built in memory. Program numbers are clamped into
 // 0..127. Refuses, with the reason, only what no file at one tick per
 // millisecond can express: a gap between two events longer than kMaxVarLen

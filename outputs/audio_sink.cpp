@@ -5,6 +5,7 @@
 
 #include "outputs/fluid_driver_sink.h"
 #include "outputs/jack_probe.h"
+#include "outputs/pulse_audio_sink.h"
 #include "outputs/sdl_audio_sink.h"
 
 namespace tarnwick {
@@ -27,6 +28,11 @@ class QuietAlsa {
     QuietAlsa& operator=(const QuietAlsa&) = delete;
 };
 
+std::chrono::nanoseconds framesToDuration(int frames, double sampleRate) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::duration<double>(frames / sampleRate));
+}
+
 } // namespace
 
 std::span<const std::string_view> audioDriverNames() {
@@ -34,20 +40,28 @@ std::span<const std::string_view> audioDriverNames() {
 }
 
 std::unique_ptr<AudioSink> openAudioSink(std::string_view driver, double sampleRate,
-                                         RenderCallback callback) {
+                                         AudioSource& source) {
     const QuietAlsa quiet;
+    if (driver == "pulseaudio") {
+        return openPulseAudioSink(sampleRate, source);
+    }
     if (driver == "sdl2") {
-        return openSdlAudioSink(sampleRate, callback);
+        return openSdlAudioSink(sampleRate, source);
+    }
+    if (driver == "alsa") {
+        return openFluidDriverSink(
+            driver, sampleRate,
+            framesToDuration(kFluidDriverPeriods * kAudioPeriodFrames, sampleRate), source);
     }
     if (driver == "jack") {
-        const auto jackRate = probeJackServer();
-        if (!jackRate) {
+        // A period is heard one process cycle after it is rendered.
+        const auto server = probeJackServer();
+        if (!server) {
             return nullptr;
         }
-        sampleRate = *jackRate;
-    }
-    if (driver == "pulseaudio" || driver == "alsa" || driver == "jack") {
-        return openFluidDriverSink(driver, sampleRate, callback);
+        return openFluidDriverSink(driver, server->sampleRate,
+                                   framesToDuration(server->periodFrames, server->sampleRate),
+                                   source);
     }
     return nullptr;
 }

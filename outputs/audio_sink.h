@@ -1,42 +1,74 @@
 #pragma once
 // Where the built-in synthesiser's audio goes: a sound server or sound card,
-// driven by its own thread, which asks a render callback for each period.
+// driven by its own thread, which asks the source for each period of audio and
+// tells it when that period will be heard.
 
+#include <chrono>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "midi/midi_output.h"
+
 namespace tarnwick {
 
-struct RenderCallback {
-    // Renders `frames` frames into the two channels (overwriting them). Runs
-    // on the audio thread; must not block.
-    void (*render)(void* user, float* left, float* right, int frames) = nullptr;
-    void* user = nullptr;
+// One period of audio to fill, and when the listener hears its first frame.
+struct AudioPeriod {
+    float* left = nullptr;
+    float* right = nullptr;
+    int frames = 0;
+    // On the steady clock. A sound server that reports its playback position
+    // gives the true moment; other sinks give the moment of the call plus
+    // their buffer.
+    SteadyClock::time_point heardAt;
+};
+
+// What a sink plays. Its calls come from the sink's own thread.
+class AudioSource {
+  public:
+    virtual ~AudioSource() = default;
+
+    // Fills the period (overwriting it); must not block. Returns false when
+    // nothing sounds and nothing waits to be played: the sink may then stop
+    // asking until resume().
+    virtual bool render(const AudioPeriod& period) = 0;
+
+    // The sink can no longer play (its server went away); it asks for no more
+    // audio. `reason` completes "No sound: ...".
+    virtual void sinkLost(std::string_view /*reason*/) {}
 };
 
 class AudioSink {
   public:
-    virtual ~AudioSink() = default; // stops the audio thread: no callback after it
+    virtual ~AudioSink() = default; // stops the audio thread: no call to the source after it
 
     // The frames per second the sink plays (a JACK server imposes its own).
     virtual double sampleRate() const = 0;
+
+    // How long after the start of its render call a frame is heard, at most,
+    // while the sink plays steadily: the buffer between the source and the
+    // listener. A message is rendered this much ahead of the moment it is due.
+    virtual std::chrono::nanoseconds latency() const = 0;
+
+    // The source returned false and the sink stopped asking: start again.
+    // Called from the sending thread; returns at once.
+    virtual void resume() {}
 };
 
 // The audio drivers, in the order they are tried: "pulseaudio" (which
 // PipeWire desktops serve too), "alsa", "jack", "sdl2".
 std::span<const std::string_view> audioDriverNames();
 
-// Frames the sinks ask for per callback: 256 frames (5.8 ms at 44.1 kHz) keeps
-// the callbacks regular without waking the audio thread too often.
+// Frames the sinks ask for per call: 256 frames (5.8 ms at 44.1 kHz) keeps
+// the calls regular without waking the audio thread too often.
 inline constexpr int kAudioPeriodFrames = 256;
 
 // Opens the named driver at `sampleRate` (unless a JACK server runs at
-// another rate), calling `callback` from now on until the sink is destroyed.
-// Returns nullptr when the driver cannot be opened now; for "jack" also when
-// no JACK server is running.
+// another rate), asking `source` for audio from now on until the sink is
+// destroyed. Returns nullptr when the driver cannot be opened now; for "jack"
+// also when no JACK server is running.
 std::unique_ptr<AudioSink> openAudioSink(std::string_view driver, double sampleRate,
-                                         RenderCallback callback);
+                                         AudioSource& source);
 
 } // namespace tarnwick

@@ -43,6 +43,7 @@ BuiltinSynthOutput::BuiltinSynthOutput(BuiltinSynthOptions options)
     }
     fontName_ = soundFontDisplayName(fontPath_);
     status_ = "Built-in synthesiser: loading " + fontName_;
+    opening_.store(true);
     opener_ = std::thread([this] { open(); });
 }
 
@@ -50,40 +51,83 @@ BuiltinSynthOutput::~BuiltinSynthOutput() {
     if (opener_.joinable()) {
         opener_.join();
     }
-    sink_.reset(); // no audio callback after this
+    {
+        const std::lock_guard lock(sinkMutex_);
+        sink_.reset(); // no audio callback after this
+    }
     renderer_.store(nullptr);
     ownedRenderer_.reset();
 }
 
-void BuiltinSynthOutput::open() {
-    std::unique_ptr<AudioSink> sink;
-    std::string driver;
+std::string BuiltinSynthOutput::openSink(double sampleRate) {
+    SynthRenderer* renderer = ownedRenderer_.get();
     for (const std::string& name : options_.drivers) {
-        sink =
-            options_.openSink(name, options_.synth.sampleRate, RenderCallback{&renderAudio, this});
-        if (sink) {
-            driver = name;
-            break;
+        auto sink = options_.openSink(name, sampleRate, *this);
+        // The synthesiser, once made, plays at one rate only.
+        if (!sink || (renderer != nullptr && sink->sampleRate() != renderer->sampleRate())) {
+            continue;
         }
+        if (renderer != nullptr) {
+            renderer->setSinkLatency(sink->latency());
+        }
+        lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
+        const std::lock_guard lock(sinkMutex_);
+        sink_ = std::move(sink);
+        driver_ = name;
+        return name;
     }
-    if (!sink) {
+    return {};
+}
+
+void BuiltinSynthOutput::open() {
+    const std::string driver = openSink(options_.synth.sampleRate);
+    if (driver.empty()) {
         finish(State::Silent, "No sound: no audio device could be opened (" + driverList() + ")");
         return;
     }
     // The sink already runs, rendering silence until the renderer is set.
     SynthConfig config = options_.synth;
-    config.sampleRate = sink->sampleRate();
+    std::chrono::nanoseconds latency{0};
+    {
+        const std::lock_guard lock(sinkMutex_);
+        config.sampleRate = sink_->sampleRate();
+        latency = sink_->latency();
+    }
     auto renderer = std::make_unique<SynthRenderer>(config, scheduler_);
     const std::string failure = renderer->loadSoundFont(fontPath_);
     if (!failure.empty()) {
-        sink.reset();
+        {
+            const std::lock_guard lock(sinkMutex_);
+            sink_.reset();
+        }
         finish(State::Silent, "No sound: " + failure);
         return;
     }
-    sink_ = std::move(sink);
+    renderer->setSinkLatency(latency);
     ownedRenderer_ = std::move(renderer);
     renderer_.store(ownedRenderer_.get(), std::memory_order_release);
+    lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
     finish(State::Playing, "Built-in synthesiser: " + fontName_ + " (" + driver + ")");
+    // Messages sent while the font loaded.
+    if (scheduler_.pending() > 0 && idle_.exchange(false)) {
+        resumeSink();
+    }
+}
+
+void BuiltinSynthOutput::reopen() {
+    std::unique_ptr<AudioSink> lost;
+    {
+        const std::lock_guard lock(sinkMutex_);
+        lost = std::move(sink_);
+    }
+    lost.reset(); // its thread has ended: nothing renders now
+    const std::string driver = openSink(ownedRenderer_->sampleRate());
+    if (!driver.empty()) {
+        finish(State::Playing, "Built-in synthesiser: " + fontName_ + " (" + driver + ")");
+        idle_.store(false);
+        resumeSink(); // what waits in the queue
+    }
+    opening_.store(false);
 }
 
 void BuiltinSynthOutput::finish(State state, std::string status) {
@@ -96,16 +140,74 @@ void BuiltinSynthOutput::finish(State state, std::string status) {
         status_ = std::move(status);
     }
     opened_.notify_all();
+    opening_.store(false);
 }
 
-void BuiltinSynthOutput::renderAudio(void* self, float* left, float* right, int frames) {
-    auto* output = static_cast<BuiltinSynthOutput*>(self);
-    if (SynthRenderer* renderer = output->renderer_.load(std::memory_order_acquire)) {
-        renderer->render(left, right, frames, SteadyClock::now());
-        return;
+void BuiltinSynthOutput::lose(const std::string& status) {
+    const std::lock_guard lock(mutex_);
+    if (state_ == State::Playing) {
+        state_ = State::Lost;
+        status_ = status;
     }
-    std::fill(left, left + frames, 0.0f);
-    std::fill(right, right + frames, 0.0f);
+}
+
+void BuiltinSynthOutput::send(std::uint32_t message) {
+    scheduler_.send(message);
+    if (idle_.exchange(false)) {
+        resumeSink();
+    }
+    checkSink();
+}
+
+void BuiltinSynthOutput::resumeSink() {
+    lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
+    const std::lock_guard lock(sinkMutex_);
+    if (sink_) {
+        sink_->resume();
+    }
+}
+
+void BuiltinSynthOutput::checkSink() {
+    const State state = state_.load();
+    const auto now = SteadyClock::now();
+    if (state == State::Playing && !idle_.load() &&
+        now.time_since_epoch().count() - lastRenderNs_.load() >
+            std::chrono::nanoseconds(kStalledAfter).count()) {
+        std::string driver;
+        {
+            const std::lock_guard lock(sinkMutex_);
+            driver = driver_;
+        }
+        lose("No sound: the audio device stopped playing (" + driver + ")");
+    }
+    if (state == State::Lost && now - lastRetry_ >= kRetryEvery && !opening_.load()) {
+        lastRetry_ = now;
+        if (opener_.joinable()) {
+            opener_.join(); // it has finished
+        }
+        opening_.store(true);
+        opener_ = std::thread([this] { reopen(); });
+    }
+}
+
+bool BuiltinSynthOutput::render(const AudioPeriod& period) {
+    lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
+    SynthRenderer* renderer = renderer_.load(std::memory_order_acquire);
+    if (renderer != nullptr && renderer->render(period)) {
+        return true;
+    }
+    if (renderer == nullptr) {
+        std::fill(period.left, period.left + period.frames, 0.0f);
+        std::fill(period.right, period.right + period.frames, 0.0f);
+    }
+    // Nothing sounds. A message sent since the renderer looked either finds
+    // idle_ set and resumes the sink, or is found here.
+    idle_.store(true);
+    return renderer != nullptr && scheduler_.pending() > 0 && idle_.exchange(false);
+}
+
+void BuiltinSynthOutput::sinkLost(std::string_view reason) {
+    lose("No sound: " + std::string(reason));
 }
 
 std::string BuiltinSynthOutput::status() const {
@@ -114,8 +216,7 @@ std::string BuiltinSynthOutput::status() const {
 }
 
 bool BuiltinSynthOutput::isSilent() const {
-    const std::lock_guard lock(mutex_);
-    return state_ == State::Silent;
+    return state_.load() == State::Silent;
 }
 
 bool BuiltinSynthOutput::waitUntilOpen(std::chrono::milliseconds timeout) {

@@ -13,8 +13,9 @@ namespace {
 
 class FluidDriverSink final : public AudioSink {
   public:
-    FluidDriverSink(fluid_settings_t* settings, RenderCallback callback, double sampleRate)
-        : settings_(settings), callback_(callback), sampleRate_(sampleRate) {}
+    FluidDriverSink(fluid_settings_t* settings, AudioSource& source, double sampleRate,
+                    std::chrono::nanoseconds latency)
+        : settings_(settings), source_(source), sampleRate_(sampleRate), latency_(latency) {}
 
     ~FluidDriverSink() override {
         if (driver_ != nullptr) {
@@ -31,6 +32,7 @@ class FluidDriverSink final : public AudioSink {
     }
 
     double sampleRate() const override { return sampleRate_; }
+    std::chrono::nanoseconds latency() const override { return latency_; }
 
   private:
     // FluidSynth's audio callback. Drivers pass two output buffers (left and
@@ -38,7 +40,9 @@ class FluidDriverSink final : public AudioSink {
     static int process(void* data, int len, int /*nfx*/, float* /*fx*/[], int nout, float* out[]) {
         const auto* sink = static_cast<const FluidDriverSink*>(data);
         if (nout >= 2) {
-            sink->callback_.render(sink->callback_.user, out[0], out[1], len);
+            // The driver keeps calling while the source is silent; the source
+            // then fills the periods cheaply.
+            sink->source_.render({out[0], out[1], len, SteadyClock::now() + sink->latency_});
         }
         for (int i = nout >= 2 ? 2 : 0; i < nout; ++i) {
             std::fill(out[i], out[i] + len, 0.0f);
@@ -48,14 +52,16 @@ class FluidDriverSink final : public AudioSink {
 
     fluid_settings_t* settings_;
     fluid_audio_driver_t* driver_ = nullptr;
-    RenderCallback callback_;
+    AudioSource& source_;
     double sampleRate_;
+    std::chrono::nanoseconds latency_;
 };
 
 } // namespace
 
 std::unique_ptr<AudioSink> openFluidDriverSink(std::string_view driver, double sampleRate,
-                                               RenderCallback callback) {
+                                               std::chrono::nanoseconds latency,
+                                               AudioSource& source) {
     silenceFluidSynthLog();
     fluid_settings_t* settings = new_fluid_settings();
     if (settings == nullptr) {
@@ -65,14 +71,10 @@ std::unique_ptr<AudioSink> openFluidDriverSink(std::string_view driver, double s
     fluid_settings_setstr(settings, "audio.driver", name.c_str());
     fluid_settings_setnum(settings, "synth.sample-rate", sampleRate);
     fluid_settings_setint(settings, "audio.period-size", kAudioPeriodFrames);
-    // ALSA: a buffer of four periods, 23 ms at 44.1 kHz.
-    fluid_settings_setint(settings, "audio.periods", 4);
-    // An empty role keeps the pulseaudio driver from setting an environment
-    // variable from its own thread while others may read the environment.
-    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "");
+    fluid_settings_setint(settings, "audio.periods", kFluidDriverPeriods);
     fluid_settings_setstr(settings, "audio.jack.id", "Tarnwick");
     fluid_settings_setint(settings, "audio.jack.autoconnect", 1);
-    auto sink = std::make_unique<FluidDriverSink>(settings, callback, sampleRate);
+    auto sink = std::make_unique<FluidDriverSink>(settings, source, sampleRate, latency);
     if (!sink->start()) {
         return nullptr;
     }

@@ -190,12 +190,12 @@ std::vector<std::string> listJackMidiInputs() {
 
 std::unique_ptr<OutputDevice>
 openJackMidiOutput(std::string_view target, const SchedulerConfig& config, std::string& failure) {
-    const std::optional<double> sampleRate = probeJackServer();
-    if (!sampleRate) {
+    const std::optional<JackServerInfo> server = probeJackServer();
+    if (!server) {
         failure = "no JACK server is running";
         return nullptr;
     }
-    auto output = std::make_unique<JackMidiOutput>(config, std::string(target), *sampleRate);
+    auto output = std::make_unique<JackMidiOutput>(config, std::string(target), server->sampleRate);
     if (!output->open(failure)) {
         return nullptr;
     }

@@ -10,7 +10,7 @@ void ignoreJackMessage(const char* /*message*/) {}
 
 } // namespace
 
-std::optional<double> probeJackServer() {
+std::optional<JackServerInfo> probeJackServer() {
     // The library would print "cannot connect to server" and the like.
     jack_set_error_function(ignoreJackMessage);
     jack_set_info_function(ignoreJackMessage);
@@ -19,9 +19,10 @@ std::optional<double> probeJackServer() {
     if (client == nullptr) {
         return std::nullopt;
     }
-    const double rate = static_cast<double>(jack_get_sample_rate(client));
+    const JackServerInfo info{static_cast<double>(jack_get_sample_rate(client)),
+                              static_cast<int>(jack_get_buffer_size(client))};
     jack_client_close(client);
-    return rate;
+    return info;
 }
 
 } // namespace tarnwick

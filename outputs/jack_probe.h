@@ -7,8 +7,13 @@
 
 namespace tarnwick {
 
-// The running JACK server's sample rate in frames per second, or nothing when
-// no server answers. Asks with a short-lived client that never starts one.
-std::optional<double> probeJackServer();
+struct JackServerInfo {
+    double sampleRate = 0.0; // frames per second
+    int periodFrames = 0;    // frames per process cycle
+};
+
+// What the running JACK server plays at, or nothing when no server answers.
+// Asks with a short-lived client that never starts one.
+std::optional<JackServerInfo> probeJackServer();
 
 } // namespace tarnwick

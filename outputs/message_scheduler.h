@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "midi/midi_output.h"
 #include "outputs/channel_state_backlog.h"
@@ -48,6 +49,8 @@ class MessageScheduler {
 
     explicit MessageScheduler(SchedulerConfig config = {}) : config_(config) {}
 
+    const SchedulerConfig& config() const { return config_; }
+
     // --- the sending thread ---
 
     // Messages sent from now on belong to `time`. Until the first call, each
@@ -69,16 +72,19 @@ class MessageScheduler {
 
     // Called at the render block that begins at `blockFrame` (a multiple of
     // kBlockFrames): calls apply(message) for every queued message that is due
-    // before the middle of this block, in order, and leaves the rest.
+    // before the middle of this block, in order, and leaves the rest. Every
+    // due time counts `delayNs` later.
     template <typename Apply>
-    void applyDue(std::int64_t blockFrame, const SampleClock& clock, Apply&& apply) {
+    void applyDue(std::int64_t blockFrame, const SampleClock& clock, std::int64_t delayNs,
+                  Apply&& apply) {
         const double middle = static_cast<double>(blockFrame) + kBlockFrames / 2.0;
         while (const TimedMessage* item = queue_.front()) {
-            if (config_.scheduled && clock.frameAt(item->dueNs) >= middle) {
+            const std::int64_t dueNs = item->dueNs + delayNs;
+            if (config_.scheduled && clock.frameAt(dueNs) >= middle) {
                 break;
             }
-            const bool stale = clock.frameAt(item->dueNs + config_.staleAfter.count()) <
-                               static_cast<double>(blockFrame);
+            const bool stale =
+                clock.frameAt(dueNs + config_.staleAfter.count()) < static_cast<double>(blockFrame);
             if (!stale || !isNoteOn(item->message)) {
                 apply(item->message);
             }
@@ -88,6 +94,12 @@ class MessageScheduler {
 
     // Messages waiting for the audio thread (a snapshot).
     std::size_t pending() const { return queue_.size(); }
+
+    // The audio thread: when the oldest waiting message is due, if any.
+    std::optional<std::int64_t> nextDueNs() const {
+        const TimedMessage* item = queue_.front();
+        return item != nullptr ? std::optional(item->dueNs) : std::nullopt;
+    }
 
     // --- or a consumer that places the messages itself (a MIDI port) ---
 

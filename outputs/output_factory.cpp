@@ -22,15 +22,19 @@ constexpr std::string_view kPortPrefix = "port:";
 constexpr std::string_view kNoSound = "No sound: ";
 const std::int64_t kNoTicks = 0;
 
-void renderSilence(void* /*user*/, float* left, float* right, int frames) {
-    std::fill(left, left + frames, 0.0f);
-    std::fill(right, right + frames, 0.0f);
-}
+struct Silence final : AudioSource {
+    bool render(const AudioPeriod& period) override {
+        std::fill(period.left, period.left + period.frames, 0.0f);
+        std::fill(period.right, period.right + period.frames, 0.0f);
+        return false;
+    }
+};
 
 // The first audio driver that opens now, or an empty string.
 std::string firstWorkingAudioDriver() {
+    Silence silence;
     for (std::string_view driver : audioDriverNames()) {
-        if (openAudioSink(driver, 44100.0, RenderCallback{&renderSilence, nullptr})) {
+        if (openAudioSink(driver, 44100.0, silence)) {
             return std::string(driver);
         }
     }

@@ -11,8 +11,8 @@ namespace {
 
 class SdlAudioSink final : public AudioSink {
   public:
-    SdlAudioSink(RenderCallback callback, double sampleRate)
-        : callback_(callback), sampleRate_(sampleRate), left_(kAudioPeriodFrames),
+    SdlAudioSink(AudioSource& source, double sampleRate)
+        : source_(source), sampleRate_(sampleRate), left_(kAudioPeriodFrames),
           right_(kAudioPeriodFrames) {}
 
     ~SdlAudioSink() override {
@@ -38,11 +38,15 @@ class SdlAudioSink final : public AudioSink {
         if (device_ == 0) {
             return false;
         }
+        // SDL plays the buffer just filled after the one playing now.
+        latency_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>(2.0 * obtained.samples / sampleRate_));
         SDL_PauseAudioDevice(device_, 0);
         return true;
     }
 
     double sampleRate() const override { return sampleRate_; }
+    std::chrono::nanoseconds latency() const override { return latency_; }
 
   private:
     // SDL's callback: interleaved stereo floats, `bytes` long.
@@ -50,10 +54,12 @@ class SdlAudioSink final : public AudioSink {
         auto* sink = static_cast<SdlAudioSink*>(data);
         auto* out = reinterpret_cast<float*>(stream);
         int frames = bytes / static_cast<int>(2 * sizeof(float));
+        auto heardAt = SteadyClock::now() + sink->latency_;
         while (frames > 0) {
             const int chunk = std::min(frames, kAudioPeriodFrames);
-            sink->callback_.render(sink->callback_.user, sink->left_.data(), sink->right_.data(),
-                                   chunk);
+            sink->source_.render({sink->left_.data(), sink->right_.data(), chunk, heardAt});
+            heardAt += std::chrono::duration_cast<SteadyClock::duration>(
+                std::chrono::duration<double>(chunk / sink->sampleRate_));
             for (std::size_t i = 0; i < static_cast<std::size_t>(chunk); ++i) {
                 *out++ = sink->left_[i];
                 *out++ = sink->right_[i];
@@ -62,8 +68,9 @@ class SdlAudioSink final : public AudioSink {
         }
     }
 
-    RenderCallback callback_;
+    AudioSource& source_;
     double sampleRate_;
+    std::chrono::nanoseconds latency_{0};
     SDL_AudioDeviceID device_ = 0;
     std::vector<float> left_;
     std::vector<float> right_;
@@ -71,12 +78,12 @@ class SdlAudioSink final : public AudioSink {
 
 } // namespace
 
-std::unique_ptr<AudioSink> openSdlAudioSink(double sampleRate, RenderCallback callback) {
+std::unique_ptr<AudioSink> openSdlAudioSink(double sampleRate, AudioSource& source) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return nullptr;
     }
     // From here on the sink's destructor quits the subsystem again.
-    auto sink = std::make_unique<SdlAudioSink>(callback, sampleRate);
+    auto sink = std::make_unique<SdlAudioSink>(source, sampleRate);
     if (!sink->start()) {
         return nullptr;
     }

@@ -9,6 +9,6 @@
 
 namespace tarnwick {
 
-std::unique_ptr<AudioSink> openSdlAudioSink(double sampleRate, RenderCallback callback);
+std::unique_ptr<AudioSink> openSdlAudioSink(double sampleRate, AudioSource& source);
 
 } // namespace tarnwick

@@ -13,6 +13,11 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "controls/file_filters.h"
+#include "controls/panel_snapshot.h"
+#include "controls/recent_files.h"
+#include "controls/undo_history.h"
+#include "files/file_result.h"
+#include "files/midi_events.h"
 #include "midi/midi_output.h"
 #include "playback/midi_clock.h"
 #include "playback/play_state.h"
@@ -22,7 +27,8 @@ namespace tarnwick {
 class ControlPanel;
 class StepTimer;
 
-// Everything the program owns apart from the window: one of each record.
+// Everything the program owns apart from the window: one of each record, what
+// undo can return to, and the settings files used last.
 struct AppRecords {
     SongSettings settings;
     Score score;
@@ -33,6 +39,8 @@ struct AppRecords {
     // The settings the last Play started with: a new output chosen while the
     // music plays gets that Play's set-up.
     SongSettings startSettings;
+    UndoHistory<SettingsState> history;
+    RecentFiles recentFiles;
 };
 
 // What the commands need from the window they run in.
@@ -46,6 +54,13 @@ class DialogHost {
                                                             std::string_view title,
                                                             std::string_view defaultExtension,
                                                             bool forSaving) = 0;
+
+    // Renders the piece, as these settings and events give it, into a sound
+    // file at `path`, showing its progress; timer ticks go on being delivered
+    // meanwhile. Nothing when the user cancelled (no file is left then).
+    virtual std::optional<FileResult> renderAudio(const std::filesystem::path& path,
+                                                  const SongSettings& settings,
+                                                  const std::vector<MidiEvent>& events) = 0;
 
     // A modal message box telling the user that a command failed.
     virtual void showError(std::string_view title, std::string_view message) = 0;
@@ -74,6 +89,12 @@ struct DialogContext {
 // and the lists of the combo boxes are filled: a freshly drawn seed, the start
 // values, no drum notes, every control written.
 void initialiseSession(DialogContext& context);
+
+// What "&Open..." does once a file is chosen: the file is read; if that fails,
+// an error message and nothing else. Otherwise playback stops, undo remembers
+// the controls, the controls show the file's settings, the window is named
+// after the file and the file heads the recent files. True when it loaded.
+bool openSettingsFile(DialogContext& context, const std::filesystem::path& path);
 
 // Carries out one command, routed on the low 16 bits of its id
 // (tarnwick::control and tarnwick::command ids). Unknown ids, Enter (1)

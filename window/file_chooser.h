@@ -32,6 +32,9 @@ class FileChooser {
     // after a cancel.
     const QString& lastFolder() const { return lastFolder_; }
 
+    // Opens the next chooser in this folder, as if a file in it had been chosen.
+    void startIn(const QString& folder) { lastFolder_ = folder; }
+
   private:
     QString lastFolder_;
 };

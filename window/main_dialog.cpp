@@ -1,5 +1,7 @@
 #include "window/main_dialog.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +20,10 @@
 #include "midi/listened_output.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
+#include "window/audio_render_dialog.h"
+#include "window/path_text.h"
 #include "window/piano_roll_widget.h"
+#include "window/shortcut_precedence.h"
 
 namespace tarnwick {
 
@@ -55,7 +60,7 @@ int shownCharacters(int id) {
 } // namespace
 
 MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
-    : QDialog(parent), ui_(new Ui::MainDialog) {
+    : QDialog(parent), ui_(new Ui::MainDialog), soundFont_(std::move(parts.soundFont)) {
     ui_->setupUi(this);
     statusLine_ = ui_->statusLine;
     placePianoRoll();
@@ -77,6 +82,8 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
+    records_.recentFiles = RecentFiles(recentMenu_->stored());
+    showHistory();
 }
 
 MainDialog::~MainDialog() {
@@ -138,17 +145,24 @@ void MainDialog::prepareWidgets() {
 
 void MainDialog::buildMenu(MainDialogParts& parts) {
     auto* bar = new QMenuBar(this);
-    const auto addItem = [this](QMenu* menu, const QString& text, int commandId) {
+    const auto addItem = [this](QMenu* menu, const QString& text, int commandId,
+                                const QKeySequence& shortcut = {}) {
         QAction* action = menu->addAction(text);
         action->setData(commandId);
+        action->setShortcut(shortcut);
         connect(action, &QAction::triggered, this, [this, commandId] { runCommand(commandId); });
+        return action;
     };
     QMenu* file = bar->addMenu(tr("&File"));
-    addItem(file, tr("&Open..."), command::kOpen);
-    addItem(file, tr("&Save..."), command::kSave);
-    addItem(file, tr("Save as &Midi"), command::kSaveMidi);
+    addItem(file, tr("&Open..."), command::kOpen, Qt::CTRL | Qt::Key_O);
+    recentMenu_ =
+        std::make_unique<RecentFilesMenu>(*file->addMenu(tr("Open &Recent")), parts.preferences,
+                                          [this](int commandId) { runCommand(commandId); });
+    addItem(file, tr("&Save..."), command::kSave, Qt::CTRL | Qt::Key_S);
+    addItem(file, tr("Save as &Midi"), command::kSaveMidi, Qt::CTRL | Qt::Key_E);
+    addItem(file, tr("Save as &Audio..."), command::kSaveAudio);
     file->addSeparator();
-    addItem(file, tr("E&xit"), command::kExit);
+    addItem(file, tr("E&xit"), command::kExit, Qt::CTRL | Qt::Key_Q);
     outputs_ = std::make_unique<OutputControl>(
         *bar->addMenu(tr("&Output")), *this,
         OutputControl::Parts{.open = std::move(parts.openOutput),
@@ -156,9 +170,13 @@ void MainDialog::buildMenu(MainDialogParts& parts) {
                              .preferences = std::move(parts.preferences),
                              .report = [this](std::string text) { reportStatus(std::move(text)); },
                              .context = [this] { return context(); }});
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    undoItem_ = addItem(edit, tr("&Undo"), command::kUndo, Qt::CTRL | Qt::Key_Z);
+    redoItem_ = addItem(edit, tr("&Redo"), command::kRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
     QMenu* help = bar->addMenu(tr("&Help"));
-    addItem(help, tr("&About"), command::kAbout);
+    addItem(help, tr("&About"), command::kAbout, Qt::Key_F1);
     layout()->setMenuBar(bar);
+    new ShortcutPrecedence(*this, *undoItem_, *redoItem_);
 }
 
 void MainDialog::fillLists() {
@@ -198,6 +216,20 @@ void MainDialog::runCommand(int commandId) {
     }
     DialogContext current = context();
     tarnwick::runCommand(current, static_cast<std::uint32_t>(commandId));
+    showResultOf(commandId);
+}
+
+void MainDialog::openFile(const std::filesystem::path& path) {
+    if (finished_) {
+        return;
+    }
+    chooser_.startIn(toQtFileName(path.parent_path()));
+    DialogContext current = context();
+    openSettingsFile(current, path);
+    showResultOf(command::kOpen);
+}
+
+void MainDialog::showResultOf(int commandId) {
     if (finished_) {
         return;
     }
@@ -206,6 +238,13 @@ void MainDialog::runCommand(int commandId) {
     } else {
         roll_->updateSettings(records_.score, records_.settings);
     }
+    showHistory();
+}
+
+void MainDialog::showHistory() {
+    undoItem_->setEnabled(records_.history.canUndo());
+    redoItem_->setEnabled(records_.history.canRedo());
+    recentMenu_->show(records_.recentFiles);
 }
 
 void MainDialog::timerTick(SteadyClock::time_point idealTime) {
@@ -238,6 +277,14 @@ std::optional<std::filesystem::path> MainDialog::chooseFile(const FileFilter& fi
                                                             std::string_view defaultExtension,
                                                             bool forSaving) {
     return chooser_.chooseFile(this, filter, title, defaultExtension, forSaving);
+}
+
+std::optional<FileResult> MainDialog::renderAudio(const std::filesystem::path& path,
+                                                  const SongSettings& settings,
+                                                  const std::vector<MidiEvent>& events) {
+    const std::string chosen = outputs_->soundFont();
+    return renderWithProgress(this, path.string(), chosen.empty() ? soundFont_() : chosen, settings,
+                              events);
 }
 
 void MainDialog::showError(std::string_view title, std::string_view message) {

@@ -13,12 +13,15 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
+#include "outputs/soundfont_locator.h"
 #include "playback/step_timer.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
 #include "window/output_control.h"
 #include "window/qt_control_panel.h"
+#include "window/recent_files_menu.h"
 
+class QAction;
 class QLabel;
 class QSettings;
 
@@ -51,8 +54,12 @@ struct MainDialogParts {
     // Seeds the random generator (the tick count at start).
     std::uint32_t randomSeed = 0;
     // Where the window's preferences are kept between runs (the output, its
-    // SoundFont, the clock); without it they last for this run only.
+    // SoundFont, the clock, the recent files); without it they last for this
+    // run only.
     std::shared_ptr<QSettings> preferences;
+    // The SoundFont "Save as Audio" renders with when none was chosen in the
+    // Output menu; empty when there is none.
+    std::function<std::string()> soundFont = [] { return findSoundFont(defaultSoundFontPaths()); };
 };
 
 class MainDialog : public QDialog, private DialogHost {
@@ -70,6 +77,10 @@ class MainDialog : public QDialog, private DialogHost {
 
     // One tick of the step timer.
     void timerTick(SteadyClock::time_point idealTime);
+
+    // Opens a settings file as "&Open..." does once its chooser returned the
+    // path, the chooser's folder included: for a file named at start.
+    void openFile(const std::filesystem::path& path);
 
     // True once the dialog has ended: playback stopped, output closed.
     bool isFinished() const { return finished_; }
@@ -93,6 +104,9 @@ class MainDialog : public QDialog, private DialogHost {
                                                     std::string_view title,
                                                     std::string_view defaultExtension,
                                                     bool forSaving) override;
+    std::optional<FileResult> renderAudio(const std::filesystem::path& path,
+                                          const SongSettings& settings,
+                                          const std::vector<MidiEvent>& events) override;
     void showError(std::string_view title, std::string_view message) override;
     void setTitle(std::string_view title) override;
     void showAbout() override;
@@ -104,11 +118,16 @@ class MainDialog : public QDialog, private DialogHost {
     void reportStatus(std::string text);
     void fillLists();
     void setStatusText(const QString& text);
+    // The piano roll and the menus as the command left them.
+    void showResultOf(int commandId);
+    // Undo, Redo and "Open Recent".
+    void showHistory();
     // Stops playback and closes the output, once.
     void finish();
     DialogContext context();
 
     std::unique_ptr<Ui::MainDialog> ui_;
+    std::function<std::string()> soundFont_;
     std::unique_ptr<QtControlPanel> panel_;
     AppRecords records_;
     FileChooser chooser_;
@@ -116,6 +135,9 @@ class MainDialog : public QDialog, private DialogHost {
     std::unique_ptr<MidiOutput> output_;
     std::unique_ptr<OutputControl> outputs_;
     QLabel* statusLine_ = nullptr;
+    QAction* undoItem_ = nullptr;
+    QAction* redoItem_ = nullptr;
+    std::unique_ptr<RecentFilesMenu> recentMenu_;
     PianoRollWidget* roll_ = nullptr;
     bool finished_ = false;
 };

@@ -51,6 +51,9 @@ class OutputControl {
     // Once, before the menu is used.
     std::unique_ptr<MidiOutput> openRemembered();
 
+    // The SoundFont chosen for the built-in synthesiser; empty: the default.
+    const std::string& soundFont() const { return choice_.soundFont; }
+
     // Whether MIDI clock is to be sent, as remembered.
     bool clockEnabled() const { return choice_.midiClock; }
 

@@ -25,6 +25,7 @@ class QtControlPanel : public ControlPanel {
     void writeUnsigned(int id, std::int32_t value) override;
     void writeSigned(int id, std::int32_t value) override;
     std::string readText(int id) const override;
+    std::string wholeText(int id) const override;
     void writeText(int id, std::string_view text) override;
     int readSelection(int id) const override;
     void writeSelection(int id, int index) override;
@@ -35,7 +36,6 @@ class QtControlPanel : public ControlPanel {
     QWidget* widget(int id) const;
 
   private:
-    std::string wholeText(int id) const;
     QLineEdit* edit(int id) const;
     QComboBox* combo(int id) const;
     QCheckBox* check(int id) const;

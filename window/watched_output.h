@@ -2,9 +2,10 @@
 // The window's MIDI output: the opened output device, whose status line is
 // reported at the start and again whenever it changes: when the device
 // finishes opening in the background (the built-in synthesiser loads its sound
-// font on a thread of its own), and when a port it plays to goes away. The
-// check runs on the user-interface thread every 100 ms, so no thread waits for
-// the device and the window stays responsive.
+// font on a thread of its own), when a port it plays to goes away, and when
+// its sound server goes away or comes back. The check runs on the
+// user-interface thread every 100 ms, so no thread waits for the device and
+// the window stays responsive.
 
 #include <memory>
 #include <string>

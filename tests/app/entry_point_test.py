@@ -4,8 +4,11 @@ status; no arguments and no display explain what to run instead.
 Run as: python3 entry_point_test.py PATH/TO/tarnwick
 """
 import os
+import pty
+import struct
 import subprocess
 import sys
+import tempfile
 import unittest
 
 TARNWICK = None
@@ -28,6 +31,30 @@ class EntryPoint(unittest.TestCase):
         bogus = run("--bogus")
         self.assertEqual((bogus.returncode, bogus.stdout), (2, ""))
         self.assertTrue(bogus.stderr.startswith("tarnwick: unknown option '--bogus'\n"))
+
+    def test_a_render_shows_progress_only_on_a_terminal(self):
+        with tempfile.TemporaryDirectory() as folder:
+            fast = os.path.join(folder, "fast.tarn")
+            self.assertEqual(run("--save-settings", fast).returncode, 0)
+            with open(fast, "r+b") as settings:  # 50 ms per step: a short piece
+                settings.seek(144)
+                settings.write(struct.pack("<i", 50))
+            out = os.path.join(folder, "a.wav")
+            piped = run("--render-audio", out, "--settings", fast)
+            self.assertEqual((piped.returncode, piped.stderr), (0, ""))
+            master, terminal = pty.openpty()
+            status = subprocess.run([TARNWICK, "--render-audio", out, "--settings", fast],
+                                    stderr=terminal, env=NO_DISPLAY, timeout=120).returncode
+            os.close(terminal)
+            shown = b""
+            try:
+                while chunk := os.read(master, 4096):
+                    shown += chunk
+            except OSError:  # the terminal's other end has closed
+                pass
+            self.assertEqual(status, 0)
+            self.assertIn(b"\rtarnwick: rendering " + out.encode() + b"  100%", shown)
+            self.assertEqual(sorted(os.listdir(folder)), ["a.wav", "fast.tarn"])
 
     def test_without_arguments_or_display_it_says_what_to_run(self):
         result = run()

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/command_parser.h"
 #include "composition/canon_generator.h"
 #include "composition/random.h"
 #include "composition/score.h"
@@ -68,6 +69,17 @@ TEST(CommandLine, EachOutcomeHasItsStatusAndItsMessage) {
         EXPECT_TRUE(c.err.empty() ? r.err.empty() : r.err.starts_with(c.err)) << r.err;
     }
     EXPECT_EQ(dir.names(), std::vector<std::string>{"short.tarn"}) << "nothing written";
+}
+
+// A file name alone opens the window with it; everything else stays a command
+// line, errors included.
+TEST(CommandLine, AFileNameAloneIsForTheWindow) {
+    const std::pair<std::vector<std::string_view>, std::string> cases[] = {
+        {{"my song.tarn"}, "my song.tarn"}, {{"--", "-odd.tarn"}, "-odd.tarn"}, {{""}, ""},
+        {{"a.tarn", "b.tarn"}, ""},         {{"--settings", "a.tarn"}, ""},     {{"-h"}, ""}};
+    for (const auto& [arguments, file] : cases) {
+        EXPECT_EQ(windowFileArgument(arguments).value_or(""), file) << arguments[0];
+    }
 }
 
 // Settings a dialog would show after opening a file with odd values, or

@@ -109,7 +109,7 @@ TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
 
 TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
     // An output that cannot sound plays silently; bad usage and unreadable
-    // files end with status 2 before anything plays.
+    // files end with status 2 before anything plays or renders.
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--play --ticks 3 --output none", 0, "No sound: the output is none\n"},
         {"--play --seconds 1 --ticks 1", 2, "give either --seconds or --ticks\n"},
@@ -123,6 +123,11 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
         {"--list-outputs --output none", 2, "--list-outputs takes no options\n"},
         {"--play --ticks 1 --settings /nonexistent/x.tarn", 2, "cannot load settings from /no"},
         {"--play --ticks 1 --soundfont /nonexistent/x.sf2", 2, "cannot read the SoundFont /no"},
+        {"--render-audio x.mp3", 2,
+         "--render-audio: the file name must end in .wav, .flac or .ogg"},
+        {"--render-audio x.wav --settings /no/x.tarn", 2, "cannot load settings from /no"},
+        {"--render-audio x.wav --soundfont /no/x.sf2", 2, "cannot read the SoundFont /no/x.sf2\n"},
+        {"--render-audio /no/x.wav", 1, "cannot write /no/x.wav: No such file or directory\n"},
     };
     for (const auto& [arguments, status, reason] : cases) {
         const testing::CliRun result = runCli(arguments);
@@ -134,25 +139,7 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
     const std::string usage = "Usage: tarnwick --play [--settings FILE.tarn] [--rand-seed N]\n";
     EXPECT_NE(runCli("--play --bogus").err.find("\n" + usage), std::string::npos);
     EXPECT_TRUE(runCli("--play -h").out.starts_with(usage));
-}
-
-TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissedEntirely) {
-    const SteadyClock::time_point start{std::chrono::seconds(100)};
-    // Each tick's arrival and the ideal time it belongs to, in ms after the start.
-    const auto check = [&](int periodMs, std::vector<std::pair<int, int>> ticks) {
-        TickGrid grid;
-        grid.start(start, milliseconds(periodMs));
-        for (const auto& [arrived, ideal] : ticks) {
-            EXPECT_EQ(grid.tick(start + milliseconds(arrived)), start + milliseconds(ideal))
-                << arrived << " ms";
-        }
-    };
-    // On time, a little late, almost a whole period late, and then a hair
-    // early (the timer caught up): the grid holds.
-    check(175, {{175, 175}, {352, 350}, {699, 525}, {699, 700}});
-    // A tick a period late or more (one was missed entirely) starts the grid
-    // again there: nothing is made up.
-    check(100, {{100, 100}, {300, 300}, {406, 400}});
+    EXPECT_TRUE(runCli("--render-audio --help").out.starts_with("Usage: tarnwick --render-audio"));
 }
 
 TEST(QtStepTimer, TicksOnAGridOfTheMinimumPeriodWhenGivenLess) {

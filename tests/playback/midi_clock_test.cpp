@@ -14,7 +14,7 @@
 #include "playback/midi_clock.h"
 #include "playback/play_state.h"
 #include "playback/transport.h"
-#include "tests/playback/message_text.h"
+#include "tests/support/message_text.h"
 
 namespace tarnwick {
 namespace {

@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QStyleOptionButton>
@@ -48,25 +50,31 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-// A shown dialog over logged outputs and a manual timer (or the application's
-// real step timer), with a fixed random seed; `preferences` as given.
+// A shown dialog with a fixed random seed, over logged outputs (or the ones
+// `openOutput` opens) and a manual timer (or the application's real one). The
+// preferences are kept in `preferences` when given, else nowhere.
 struct DialogRig {
-    explicit DialogRig(bool realTimer = false, std::shared_ptr<QSettings> preferences = {})
-        : owned(std::make_unique<MainDialog>(parts(realTimer, std::move(preferences)))) {
+    explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {},
+                       std::shared_ptr<QSettings> preferences = nullptr)
+        : owned(std::make_unique<MainDialog>(
+              parts(realTimer, std::move(openOutput), std::move(preferences)))) {
         owned->show();
     }
 
-    // The first output opened logs to `log`; each output is named in `opened`
-    // (a port takes the clock), and the Output menu offers three.
-    MainDialogParts parts(bool realTimer, std::shared_ptr<QSettings> preferences) {
-        return {.openOutput =
-                    [this](OutputPreferences& choice, bool, StatusReport report) {
-                        report("Test output: " + choice.output);
-                        auto next = opened.empty() ? log : std::make_shared<OutputLog>();
-                        next->takesClock = choice.output.starts_with("port:");
-                        opened.emplace_back(choice.output, next);
-                        return std::make_unique<LoggedOutput>(next);
-                    },
+    // By default the first output opened logs to `log`; each output is named
+    // in `opened` (a port takes the clock), and the Output menu offers three.
+    MainDialogParts parts(bool realTimer, OpenOutput openOutput,
+                          std::shared_ptr<QSettings> preferences) {
+        if (!openOutput) {
+            openOutput = [this](OutputPreferences& choice, bool, StatusReport report) {
+                report("Test output: " + choice.output);
+                auto next = opened.empty() ? log : std::make_shared<OutputLog>();
+                next->takesClock = choice.output.starts_with("port:");
+                opened.emplace_back(choice.output, next);
+                return std::make_unique<LoggedOutput>(next);
+            };
+        }
+        return {.openOutput = std::move(openOutput),
                 .listOutputs =
                     [] {
                         return std::vector<OutputChoice>{{"builtin", "", "Built-in synthesiser"},
@@ -145,6 +153,45 @@ void whenModal(std::function<void(T*)> handler) {
         }
     });
     poll->start();
+}
+
+// Answers the next chooser: types the name into its file-name edit and
+// accepts it as its button would (also where the button is disabled, to see
+// its own refusal), or cancels for an empty name; then runs `after`. Returns
+// what the chooser showed: title, filter, folder, proposed name, save or open.
+inline std::shared_ptr<QStringList> answerChooser(const QString& name,
+                                                  std::function<void()> after = {}) {
+    auto seen = std::make_shared<QStringList>();
+    whenModal<QFileDialog>([=](QFileDialog* chooser) {
+        auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
+        *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
+                 chooser->directory().absolutePath(), nameEdit->text(),
+                 chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
+        if (name.isEmpty()) {
+            chooser->reject();
+        } else {
+            QApplication::setActiveWindow(chooser);
+            QVERIFY(QTest::qWaitForWindowActive(chooser));
+            nameEdit->setFocus();
+            nameEdit->setText(name);
+            QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
+        }
+        if (after) {
+            after();
+        }
+    });
+    return seen;
+}
+
+// Answers the next message box with a button; returns its title and text.
+inline std::shared_ptr<QString>
+answerMessage(QMessageBox::StandardButton button = QMessageBox::Ok) {
+    auto shown = std::make_shared<QString>();
+    whenModal<QMessageBox>([=](QMessageBox* box) {
+        *shown = box->windowTitle() + ": " + box->text();
+        QTest::mouseClick(box->button(button), Qt::LeftButton);
+    });
+    return shown;
 }
 
 } // namespace tarnwick::testing

@@ -1,4 +1,4 @@
-// The file chooser on Qt's own file dialog, and the three file commands of the
+// The file chooser on Qt's own file dialog, and the four file commands of the
 // real main dialog driven through it: the test types into the chooser's
 // file-name edit as a user would, from a timer of the chooser's modal loop.
 
@@ -7,57 +7,19 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTemporaryDir>
+#include <sndfile.h>
 
 #include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
+#include "outputs/piece_renderer.h"
 #include "window/file_chooser.h"
 #include "window/path_text.h"
 
 namespace tarnwick::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Types the name into the chooser's file-name edit and accepts it, as its
-// button would (also where the button is disabled, to see the own refusal).
-void typeAndAccept(QFileDialog* chooser, const QString& name) {
-    QApplication::setActiveWindow(chooser);
-    QVERIFY(QTest::qWaitForWindowActive(chooser));
-    auto* nameEdit = chooser->findChild<QLineEdit*>("fileNameEdit");
-    nameEdit->setFocus();
-    nameEdit->setText(name);
-    QMetaObject::invokeMethod(chooser, "accept", Qt::DirectConnection);
-}
-
-// What a chooser showed: title, filters, folder, proposed name, save or open.
-using Seen = QStringList;
-
-// Answers the next chooser with a name, or cancels it for an empty name;
-// keeps what it showed, then runs `after` before the chooser returns.
-void answerChooser(const QString& name, Seen* seen = nullptr, std::function<void()> after = {}) {
-    whenModal<QFileDialog>([=](QFileDialog* chooser) {
-        if (seen != nullptr) {
-            *seen = {chooser->windowTitle(), chooser->nameFilters().join(';'),
-                     chooser->directory().absolutePath(),
-                     chooser->findChild<QLineEdit*>("fileNameEdit")->text(),
-                     chooser->acceptMode() == QFileDialog::AcceptSave ? "save" : "open"};
-        }
-        name.isEmpty() ? chooser->reject() : typeAndAccept(chooser, name);
-        if (after) {
-            after();
-        }
-    });
-}
-
-// Answers the next message box with a button, keeping its title and text.
-void answerMessage(QMessageBox::StandardButton button, QString* shown) {
-    whenModal<QMessageBox>([button, shown](QMessageBox* box) {
-        *shown = box->windowTitle() + ": " + box->text();
-        QTest::mouseClick(box->button(button), Qt::LeftButton);
-    });
-}
 
 void touch(const QString& path, qsizetype size = 0) {
     QFile file(path);
@@ -73,13 +35,12 @@ class FileChooserTest : public QObject {
   private slots:
     void init() {
         folder = std::make_unique<QTemporaryDir>();
-        unicodeFolder = folder->filePath(QString::fromUtf8("Lieder für Kanons – 曲"));
-        QVERIFY(QDir().mkpath(unicodeFolder));
+        QVERIFY(QDir().mkpath(unicodeFolder = folder->filePath("Lieder für Kanons – 曲")));
     }
 
     void chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacing();
-    void saveOpenAndExportOnALongUnicodePathNameTheWindow();
-    void cancelsAndFailuresChangeNothingAndSayWhy();
+    void saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail();
+    void saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile();
 
   private:
     QString inFolder(const QString& name) const { return unicodeFolder + "/" + name; }
@@ -94,13 +55,14 @@ void FileChooserTest::chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacin
     const QString lockedFolder = inFolder("locked folder");
     QVERIFY(QDir().mkpath(lockedFolder));
     for (const QString& path : {inFolder("locked.tarn"), lockedFolder}) {
+        namespace fs = std::filesystem;
         fs::permissions(toFilesystemPath(path),
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
     }
     // Saving or not, the name typed, the answer, what the message says. A
     // refusal comes before any question about replacing; each keeps the
-    // chooser open.
+    // chooser open. A name typed without an extension gets one.
     const std::tuple<bool, QString, QMessageBox::StandardButton, const char*> refused[] = {
         {false, inFolder("absent.tarn"), QMessageBox::Ok, "absent.tarn"},
         {true, inFolder("locked.tarn"), QMessageBox::Ok, "read-only"},
@@ -109,58 +71,91 @@ void FileChooserTest::chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacin
         {true, inFolder("taken"), QMessageBox::No, "taken.tarn already exists"}};
     FileChooser chooser;
     for (const auto& [forSaving, name, button, reason] : refused) {
-        QString shown;
-        answerMessage(button, &shown);
-        whenModal<QFileDialog>([&](QFileDialog* dialog) {
-            typeAndAccept(dialog, name);
-            QVERIFY(dialog->isVisible());
-            dialog->reject();
+        const auto shown = answerMessage(button);
+        answerChooser(name, [] {
+            auto* stillOpen = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(stillOpen != nullptr);
+            stillOpen->reject();
         });
         QVERIFY(!chooser.chooseFile(nullptr, kSettingsFilter, "Save", "tarn", forSaving));
-        QVERIFY2(shown.contains(reason), qPrintable(shown));
+        QVERIFY2(shown->contains(reason), qPrintable(*shown));
     }
-    QString question;
-    answerMessage(QMessageBox::Yes, &question);
+    answerMessage(QMessageBox::Yes);
     answerChooser(inFolder("taken"));
     const auto chosen = chooser.chooseFile(nullptr, kSettingsFilter, "Save", "tarn", true);
     QCOMPARE(toQtFileName(chosen.value()), inFolder("taken.tarn"));
 }
 
-void FileChooserTest::saveOpenAndExportOnALongUnicodePathNameTheWindow() {
-    // Nested folders well past 260 characters, with names in several scripts.
-    QString deep = unicodeFolder;
-    for (int i = 0; i < 6; ++i) {
-        deep += "/" + QString::fromUtf8("Ordner-Папка-フォルダ-") + QString(30, QChar(u'ä'));
-    }
-    QVERIFY(QDir().mkpath(deep) && deep.size() > 300);
-    const QString name = QString::fromUtf8("Kanon № 3 — ♫ 曲");
+void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail() {
     DialogRig rig;
     MainDialog& dialog = rig.dialog;
     using namespace control;
-    retype(dialog, kVolume + 1, "70");
     click(dialog, kPlay);
-    Seen seen;
-    answerChooser(deep + "/" + name + ".canon", &seen); // a name's own extension stays
+    retype(dialog, kVolume + 1, "70"); // an unsaved edit
+    const SongSettings before = dialog.records().settings;
+    const Score played = dialog.records().score;
+    const QString title = dialog.windowTitle();
+    const std::size_t sent = rig.log->messages.size();
+    const auto unchanged = [&] {
+        QVERIFY(text(dialog, kVolume + 1) == "70" && dialog.records().settings == before);
+        QVERIFY(rig.timer->running && rig.log->messages.size() == sent);
+        QCOMPARE(dialog.windowTitle(), title);
+    };
+    // A file that cannot be read, then a cancel of each command: the next
+    // chooser starts in that file's folder, the one after a cancel at home.
+    touch(inFolder("short.tarn"), 96);
+    auto error = answerMessage();
+    answerChooser(inFolder("short.tarn"));
+    menuItem(dialog, "&Open...")->trigger();
+    QCOMPARE(*error, "Load: Could not load the settings from\n" + inFolder("short.tarn") +
+                         "\n\nnot a Tarnwick settings file: 96 bytes, 312 expected");
+    unchanged();
+    for (const char* item : {"&Open...", "&Save...", "Save as &Midi", "Save as &Audio..."}) {
+        const auto seen = answerChooser({});
+        menuItem(dialog, item)->trigger();
+        QCOMPARE(seen->at(2), item[1] == 'O' ? unicodeFolder : QDir::homePath());
+        unchanged();
+    }
+    // The folder goes away between the chooser's checks and the write.
+    const QString gone = inFolder("gone");
+    for (const auto& [item, message] :
+         {std::pair{"&Save...", "Could not save the settings to\n" + gone + "/song.tarn"},
+          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"},
+          {"Save as &Audio...", "Could not render the piece to\n" + gone + "/song.wav"}}) {
+        QVERIFY(QDir().mkpath(gone));
+        error = answerMessage();
+        answerChooser(gone + "/song", [&] { QDir(gone).removeRecursively(); });
+        menuItem(dialog, item)->trigger();
+        QCOMPARE(*error, "Save: " + message + "\n\nNo such file or directory");
+        QCOMPARE(dialog.windowTitle(), title);
+    }
+    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{"short.tarn"});
+
+    // Save, in nested folders past 260 characters with names in several
+    // scripts, writes what the controls show; a name's own extension stays.
+    const QString deep =
+        inFolder(QStringList(4, "Ordner-Папка-フォルダ-" + QString(40, u'ä')).join('/'));
+    QVERIFY(QDir().mkpath(deep) && deep.size() > 260);
+    const QString name = "Kanon № 3 — ♫ 曲";
+    retype(dialog, kVolume + 1, "71");
+    auto seen = answerChooser(deep + "/" + name + ".canon");
     menuItem(dialog, "&Save...")->trigger();
-    QCOMPARE(seen, (Seen{"Save", "Tarnwick Files (*.tarn)", QDir::homePath(), "", "save"}));
+    QCOMPARE(*seen, (QStringList{"Save", "Tarnwick Files (*.tarn)", QDir::homePath(), "", "save"}));
     QCOMPARE(dialog.windowTitle(), name);
     SongSettings saved;
     QVERIFY(loadSettingsFile(toFilesystemPath(deep + "/" + name + ".canon").string(), saved).ok());
-    QCOMPARE(saved.volume[1], 70);
+    QCOMPARE(saved.volume[1], 71);
 
-    // Export while playing, in the previous choice's folder: the score of the
-    // last Play, with a volume typed since; the timer goes on meanwhile.
-    const Score played = dialog.records().score;
+    // Export, in the previous choice's folder, the score of the last Play
+    // with a volume typed since; the timer goes on meanwhile.
     retype(dialog, kSeed, "1 1 1");
     retype(dialog, kVolume, "40");
-    answerChooser(deep + "/canon", &seen, [&] { rig.tick(); });
+    seen = answerChooser(deep + "/canon", [&] { rig.tick(); });
     menuItem(dialog, "Save as &Midi")->trigger();
-    QCOMPARE(seen, (Seen{"Save", "MIDI Files (*.mid)", deep, "", "save"}));
-    QCOMPARE(dialog.records().playState.playPosition, 1);
-    QVERIFY(rig.timer->running);
+    QCOMPARE(*seen, (QStringList{"Save", "MIDI Files (*.mid)", deep, "", "save"}));
+    QVERIFY(rig.timer->running && dialog.records().playState.playPosition == 1);
+    QVERIFY(dialog.records().score == played && dialog.records().settings.volume[0] == 40);
     QCOMPARE(dialog.windowTitle(), QString("canon"));
-    QCOMPARE(dialog.records().score, played);
-    QCOMPARE(dialog.records().settings.volume[0], 40);
     QFile midi(deep + "/canon.mid");
     QVERIFY(midi.open(QIODevice::ReadOnly) && midi.read(4) == "MThd");
 
@@ -170,61 +165,44 @@ void FileChooserTest::saveOpenAndExportOnALongUnicodePathNameTheWindow() {
     QVERIFY(saveSettingsFile(toFilesystemPath(deep + "/second.tarn").string(), saved).ok());
     retype(dialog, kVolume + 1, "12");
     control<QComboBox>(dialog, kInstrument)->setCurrentIndex(33);
-    answerChooser(deep + "/second.tarn", &seen);
+    seen = answerChooser(deep + "/second.tarn");
     menuItem(dialog, "&Open...")->trigger();
-    QCOMPARE(seen, (Seen{"Load", "Tarnwick Files (*.tarn)", deep, "", "open"}));
-    QCOMPARE(text(dialog, kVolume + 1), QString("70"));
-    QCOMPARE(control<QComboBox>(dialog, kInstrument)->currentIndex(), 0);
+    QCOMPARE(*seen, (QStringList{"Load", "Tarnwick Files (*.tarn)", deep, "", "open"}));
+    QVERIFY(text(dialog, kVolume + 1) == "71" &&
+            control<QComboBox>(dialog, kInstrument)->currentIndex() == 0);
     QCOMPARE(dialog.windowTitle(), QString("second"));
-    QVERIFY(!rig.timer->running);
-    QCOMPARE(dialog.records().settings, saved);
+    QVERIFY(!rig.timer->running && dialog.records().settings == saved);
 }
 
-void FileChooserTest::cancelsAndFailuresChangeNothingAndSayWhy() {
-    DialogRig rig;
+void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
+    DialogRig rig(true); // the real timer
     MainDialog& dialog = rig.dialog;
+    retype(dialog, control::kStepMs, "50");
     click(dialog, control::kPlay);
-    retype(dialog, control::kVolume + 2, "33"); // an unsaved edit
-    const SongSettings before = dialog.records().settings;
+    const auto position = [&] { return dialog.records().playState.playPosition; };
     const QString title = dialog.windowTitle();
-    const std::size_t sent = rig.log->messages.size();
-    touch(inFolder("short.tarn"), 96);
-    const auto unchanged = [&] {
-        QCOMPARE(text(dialog, control::kVolume + 2), QString("33"));
-        QCOMPARE(dialog.records().settings, before);
-        QVERIFY(rig.timer->running && rig.log->messages.size() == sent);
-        QCOMPARE(dialog.windowTitle(), title);
-        QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{"short.tarn"});
-    };
-    QString error;
-    answerMessage(QMessageBox::Ok, &error);
-    answerChooser(inFolder("short.tarn"));
-    menuItem(dialog, "&Open...")->trigger();
-    QCOMPARE(error, "Load: Could not load the settings from\n" + inFolder("short.tarn") +
-                        "\n\nnot a Tarnwick settings file: 96 bytes, 312 expected");
-    unchanged();
-    // The next chooser starts in that file's folder; after a cancel, the one
-    // after starts from the home folder again.
-    for (const char* item : {"&Open...", "&Save...", "Save as &Midi"}) {
-        Seen seen;
-        answerChooser({}, &seen);
-        menuItem(dialog, item)->trigger();
-        QCOMPARE(seen[2], item[1] == 'O' ? unicodeFolder : QDir::homePath());
-        unchanged();
-    }
 
-    // The folder goes away between the chooser's checks and the write.
-    const QString gone = inFolder("gone");
-    for (const auto& [item, message] :
-         {std::pair{"&Save...", "Could not save the settings to\n" + gone + "/song.tarn"},
-          {"Save as &Midi", "Could not export the piece to\n" + gone + "/song.mid"}}) {
-        QVERIFY(QDir().mkpath(gone));
-        answerMessage(QMessageBox::Ok, &error);
-        answerChooser(gone + "/song", nullptr, [&] { QDir(gone).removeRecursively(); });
-        menuItem(dialog, item)->trigger();
-        QCOMPARE(error, "Save: " + message + "\n\nNo such file or directory");
-        QCOMPARE(dialog.windowTitle(), title);
-    }
+    // Cancelled from the progress window: no file, no message, no new title.
+    answerChooser(inFolder("dropped"));
+    whenModal<QProgressDialog>([](QProgressDialog* progress) {
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{});
+    QCOMPARE(dialog.windowTitle(), title);
+
+    int atStart = 0;
+    const auto seen = answerChooser(inFolder("canon"));
+    whenModal<QProgressDialog>([&](QProgressDialog*) { atStart = position(); });
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QCOMPARE(seen->at(1), QString("Audio Files (*.wav *.flac *.ogg)"));
+    QVERIFY2(position() >= atStart + 5, "the timer ticks on while it renders");
+    QCOMPARE(dialog.windowTitle(), QString("canon"));
+    SF_INFO info{};
+    SNDFILE* file = sf_open(toFilesystemPath(inFolder("canon.wav")).c_str(), SFM_READ, &info);
+    QVERIFY(file != nullptr);
+    QCOMPARE(info.frames, pieceFrames(50));
+    sf_close(file);
 }
 
 } // namespace tarnwick::testing

@@ -8,7 +8,7 @@
 #include "controls/memory_panel.h"
 #include "midi/recording_output.h"
 #include "playback/manual_step_timer.h"
-#include "tests/playback/message_text.h"
+#include "tests/support/message_text.h"
 #include "window/output_switch.h"
 
 namespace tarnwick {
@@ -20,6 +20,10 @@ using Texts = std::vector<std::string>;
 struct NoHost : DialogHost {
     std::optional<std::filesystem::path> chooseFile(const FileFilter&, std::string_view,
                                                     std::string_view, bool) override {
+        return std::nullopt;
+    }
+    std::optional<FileResult> renderAudio(const std::filesystem::path&, const SongSettings&,
+                                          const std::vector<MidiEvent>&) override {
         return std::nullopt;
     }
     void showError(std::string_view, std::string_view) override {}

@@ -1,0 +1,215 @@
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "composition/canon_generator.h"
+#include "composition/random.h"
+#include "composition/randomisers.h"
+#include "composition/score.h"
+#include "composition/song_settings.h"
+#include "files/midi_events.h"
+#include "midi/recording_output.h"
+#include "playback/manual_step_timer.h"
+#include "playback/play_state.h"
+#include "playback/step_player.h"
+#include "playback/tick_grid.h"
+#include "playback/transport.h"
+
+namespace tarnwick {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+std::string hex(int value) {
+    char text[4];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+// A performance pumped by hand. Messages read as text ("90 3C 5A"); `replay`
+// runs in step with the player's generator to know what it must draw.
+struct Performance {
+    SongSettings settings{.volume = {90, 80, 70}};
+    Score score;
+    PlayState state;
+    RandomGenerator random{77};
+    RandomGenerator replay{77};
+    RecordingOutput output;
+    ManualStepTimer timer;
+
+    Texts sent() {
+        Texts result;
+        for (const std::uint32_t m : output.messages) {
+            result.push_back(hex(messageStatus(m)) + " " + hex(messageData1(m)) + " " +
+                             hex(messageData2(m)));
+        }
+        output.messages.clear();
+        return result;
+    }
+    Texts start() {
+        startPlayback(settings, score, state, output, timer);
+        return sent();
+    }
+    Texts tick() {
+        playStep(state, score, settings, random, output);
+        return sent();
+    }
+    std::string velocity(int base) { return hex(base + randBelow(replay, 32)); }
+};
+
+// Each voice channel is silenced and set up; the counters are reset so the
+// first tick plays step 0 with a drum, the last notes are kept, and the
+// timer runs at the step length. Stop silences the channels, even when idle.
+TEST(Transport, StartAndStop) {
+    Performance p;
+    p.settings.instrument = {200, 40, 127}; // kept in a data byte
+    p.settings.modulation = {0, 1, 0};
+    p.settings.portamento = {1, 0, 5}; // any non-zero value counts as set
+    p.settings.beatLength = 7;
+    p.settings.stepMs = 133;
+    p.settings.drumKit = {0, 1, 61, 62, -1, 9, 2147483647, 30};
+    p.state = {517, 3, 5, {60, 61, 62, 63}};
+    // All sound off, program, wheel, then portamento on (time 63, control
+    // from note 1) or off.
+    EXPECT_EQ(p.start(),
+              (Texts{"B0 78 00", "C0 7F 00", "B0 01 00", "B0 41 01", "B0 05 3F", "B0 54 01",
+                     "B1 78 00", "C1 28 00", "B1 01 3F", "B1 41 00", "B2 78 00", "C2 7F 00",
+                     "B2 01 00", "B2 41 01", "B2 05 3F", "B2 54 01"}));
+    EXPECT_EQ(p.state, (PlayState{0, 7, 0, {60, 61, 62, 63}}));
+    EXPECT_TRUE(p.timer.running);
+    EXPECT_EQ(p.timer.period, 133);
+    // Entries outside the drum table give no hit.
+    EXPECT_EQ(p.score.drumNotes, (std::array<NoteByte, 8>{0, 27, 87, 0, 0, 35, 0, 56}));
+    for (int i = 0; i < 2; ++i) {
+        stopPlayback(p.output, p.timer);
+        EXPECT_FALSE(p.timer.running);
+        EXPECT_EQ(p.sent(), (Texts{"B0 78 00", "B1 78 00", "B2 78 00"}));
+    }
+}
+
+// Each line ends its own last note unless it holds, then strikes; the
+// harmony uses voice 2's channel and hold flag but keeps its own last note.
+TEST(PlayStep, FirstTickPlaysEveryLineInOrderThenDrumSlotZero) {
+    Performance p;
+    p.settings.harmonyOffset = 4;
+    p.settings.hold = {0, 0, 1};
+    p.settings.drumKit[0] = 9; // key 35
+    p.score.voice1Notes[0] = 72;
+    p.score.voice2Notes[0] = 60;
+    p.score.harmonyNotes[0] = 64;
+    p.score.voice3Notes[0] = 48;
+    p.state.lastNote = {1, 2, 3, 4};
+    p.start();
+    EXPECT_EQ(p.tick(), (Texts{"80 01 00", "90 48 " + p.velocity(90), "81 02 00",
+                               "91 3C " + p.velocity(80), "81 04 00", "91 40 " + p.velocity(80),
+                               "92 30 " + p.velocity(70), "99 23 " + p.velocity(60)}));
+    EXPECT_EQ(p.state.lastNote, (std::array<std::int32_t, 4>{72, 60, 3, 64}));
+}
+
+// Rests, entries above 127 and the harmony with offset 0 send and draw
+// nothing and keep their last note. After step 1023 the player plays step 0.
+TEST(PlayStep, RestsSendAndDrawNothingAndTheLastStepWrapsToTheFirst) {
+    Performance p;
+    p.score.voice1Notes[0] = 128;
+    p.score.voice2Notes[0] = 200;
+    p.score.harmonyNotes[0] = 60;
+    p.score.voice1Notes[1023] = 70;
+    p.state.lastNote = {1, 2, 3, 4};
+    p.start();
+    p.score.drumNotes[0] = 130;
+    EXPECT_EQ(p.tick(), Texts{});
+    randBelow(p.replay, 32); // only the drum velocity is drawn, even for a silent hit
+    EXPECT_EQ(p.random.state(), p.replay.state());
+    EXPECT_EQ(p.state.lastNote, (std::array<std::int32_t, 4>{1, 2, 3, 4}));
+    p.state.playPosition = 1023;
+    EXPECT_EQ(p.tick()[1].substr(0, 5), "90 46");
+    p.tick();
+    EXPECT_EQ(p.state.playPosition, 1);
+}
+
+// The beat counts ticks, so it runs on across the wrap: 1024 = 146 * 7 + 2,
+// so with a beat of 7 the second pass hits steps 5, 12, 19, ...
+TEST(PlayStep, DrumBeatCountsTicksAcrossTheWrap) {
+    Performance p;
+    p.settings.beatLength = 7;
+    p.settings.drumKit.fill(9);
+    p.start();
+    std::vector<int> steps;
+    for (int i = 0; i < 2 * kStepCount; ++i) {
+        const int step = p.state.playPosition % kStepCount;
+        if (!p.tick().empty()) {
+            steps.push_back(step);
+        }
+    }
+    EXPECT_EQ((std::vector<int>(steps.begin(), steps.begin() + 3)), (std::vector<int>{0, 7, 14}));
+    EXPECT_EQ((std::vector<int>(steps.begin() + 147, steps.begin() + 150)),
+              (std::vector<int>{5, 12, 19}));
+}
+
+// Of each cycle of eight hits the first plays slot 0, the second slot 1, the
+// others a drawn slot; a silent slot still draws. A beat made smaller than
+// the count so far strikes at the next tick.
+TEST(PlayStep, DrumCycleStrikesSlotsZeroAndOneThenDrawsSix) {
+    Performance p;
+    p.settings.beatLength = 1;
+    p.settings.drumKit = {1, 2, 0, 4, 5, 6, 7, 8};
+    p.start();
+    for (int hit = 0; hit < 24; ++hit) {
+        const std::string velocity = p.velocity(60);
+        const int slot = hit % 8 < 2 ? hit % 8 : randBelow(p.replay, 8);
+        const Texts expected = slot == 2 ? Texts{} : Texts{"99 " + hex(27 + slot) + " " + velocity};
+        EXPECT_EQ(p.tick(), expected) << "hit " << hit;
+    }
+    p.settings.beatLength = 3;
+    p.state.beatCounter = 5;
+    EXPECT_EQ(p.tick().size(), 1u);
+}
+
+// The export is the performance's first pass: the same messages in the same
+// order from the same draws, each at its step times the step length. The
+// score has no rests (chromatic, octaves 1..10), for which the export alone
+// would still draw a velocity. Velocities beyond a data byte are clamped.
+TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
+    Performance p;
+    randomiseAll(p.settings, p.random);
+    p.settings.scaleIndex = 3;
+    p.settings.harmonyOffset = -5;
+    p.settings.hold[1] = 1;
+    p.settings.beatLength = 3;
+    p.settings.volume = {200, 50, 2147483647};
+    p.settings.drumVolume = -2147483647 - 1;
+    generateScore(p.settings, p.score);
+    p.start();
+    RandomGenerator exportRandom = p.random;
+    std::vector<MidiEvent> performed;
+    for (std::int64_t step = 0; step < kStepCount; ++step) {
+        playStep(p.state, p.score, p.settings, p.random, p.output);
+        for (const std::uint32_t message : p.output.messages) {
+            performed.push_back({step * p.settings.stepMs, message});
+        }
+        p.output.messages.clear();
+    }
+    EXPECT_EQ(buildMidiEvents(p.settings, p.score, exportRandom), performed);
+}
+
+// Each tick's arrival and the ideal time it belongs to, in ms after the start:
+// a tick a little late, or almost a period late, keeps the grid; one a whole
+// period late or more (one was missed) starts it again there.
+TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissed) {
+    using std::chrono::milliseconds;
+    const SteadyClock::time_point start{std::chrono::seconds(100)};
+    TickGrid grid;
+    grid.start(start, milliseconds(100));
+    const std::pair<int, int> ticks[] = {{100, 100}, {203, 200}, {399, 300},
+                                         {399, 400}, {600, 600}, {706, 700}};
+    for (const auto& [arrived, ideal] : ticks) {
+        EXPECT_EQ(grid.tick(start + milliseconds(arrived)), start + milliseconds(ideal))
+            << arrived << " ms";
+    }
+}
+
+} // namespace
+} // namespace tarnwick
