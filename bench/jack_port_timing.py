@@ -1,12 +1,20 @@
 #!/usr/bin/python3
 """How close to the step grid the notes sent to a JACK MIDI port fall, as a
 receiving JACK client timestamps them: a dummy JACK server of our own (48 kHz,
-periods of 256 frames, real-time priority where allowed) and jack_midi_dump -a
-as the receiver, which prints each message's frame. The piece strikes a note
-on every step; each step's first note-on is compared with the ideal grid
-(first note plus k steps), the constant latency taken off.
+periods of 256 frames, real-time priority where allowed) and the tests'
+jack_midi_recorder as the receiver, which gives each message's frame and that
+frame's time on JACK's clock. The piece strikes a note on every step; each
+step's first note-on is compared with the ideal grid (first note plus k
+steps), the constant latency taken off.
 
-Usage: jack_port_timing.py TARNWICK [--step-ms MS ...] [--seconds S] [--realtime]
+Both are reported: by time, what a listener hears, and by frame, what a
+frame-stamping client such as jack_midi_dump -a prints. They differ only when
+the dummy driver wakes up late, which on a busy machine it does: it then
+drops the frames it missed, and every later frame stamp falls behind the
+clock (the count of such drops is printed).
+
+Usage: jack_port_timing.py TARNWICK [--recorder PATH] [--step-ms MS ...]
+                           [--seconds S] [--realtime]
 
 --realtime runs Tarnwick at real-time priority (chrt), shielding its step
 timer from the rest of a busy machine, so that what is measured is the way
@@ -42,61 +50,65 @@ def write_piece(path, step_ms):
         out.write(struct.pack("<78i", 1, *fields))
 
 
-def onsets(dump, step_frames):
-    """Each step's first note-on frame."""
-    frames = [int(m.group(1)) for m in re.finditer(r"^\s*(\d+): 9[0-8] [0-9a-f]{2} (?!00)",
-                                                    dump, re.M)]
+def onsets(lines, step_ms):
+    """Each step's first note-on, as (frame, JACK time in ms)."""
+    notes = [(int(m.group(1)), float(m.group(2)) / 1000)
+             for m in re.finditer(r"^(\d+) ([\d.]+) 9[0-8] [0-9A-F]{2} (?!00)", lines, re.M)]
     firsts = []
-    for frame in frames:
-        if not firsts or frame - firsts[-1] > step_frames / 2:
-            firsts.append(frame)
+    for frame, ms in notes:
+        if not firsts or ms - firsts[-1][1] > step_ms / 2:
+            firsts.append((frame, ms))
     return firsts
 
 
-def figures(firsts, step_frames):
-    offsets = [f - firsts[0] - round((f - firsts[0]) / step_frames) * step_frames
-               for f in firsts]
+def figures(times, step):
+    """Deviations from the grid (in the unit of `times`, as ms): median,
+    99th percentile, maximum, and the drift over the run."""
+    offsets = [t - times[0] - round((t - times[0]) / step) * step for t in times]
     latency = sorted(offsets)[len(offsets) // 2]
-    deviations = sorted(abs(o - latency) * 1000 / RATE for o in offsets)
+    deviations = sorted(abs(o - latency) for o in offsets)
     edge = min(20, len(offsets))
-    drift = (sum(offsets[-edge:]) - sum(offsets[:edge])) / edge * 1000 / RATE
+    drift = (sum(offsets[-edge:]) - sum(offsets[:edge])) / edge
     return (deviations[len(deviations) // 2], deviations[int(0.99 * (len(deviations) - 1))],
             deviations[-1], drift)
 
 
-def measure(tarnwick, step_ms, seconds, env, folder, realtime):
+def measure(tarnwick, recorder, step_ms, seconds, env, folder, realtime):
     piece = os.path.join(folder, f"step{step_ms}.tarn")
     write_piece(piece, step_ms)
     # Into a file: a full pipe would hold the receiver up, and it would lose
     # messages.
     received = os.path.join(folder, f"step{step_ms}.txt")
     with open(received, "w") as log:
-        dump = subprocess.Popen(["jack_midi_dump", "-a"], env=env, stdout=log,
+        dump = subprocess.Popen([recorder, "-t", "listener"], env=env, stdout=log,
                                 stderr=subprocess.DEVNULL)
         time.sleep(1)
         priority = ["chrt", "-r", "10"] if realtime else []
         played = subprocess.run([*priority, tarnwick, "--play", "--output",
-                                 "port:midi-monitor:input", "--settings", piece, "--seconds",
+                                 "port:listener:in", "--settings", piece, "--seconds",
                                  str(seconds)],
                                 env=env, capture_output=True, text=True, timeout=seconds + 60)
         time.sleep(0.5)
-        dump.send_signal(signal.SIGINT)
+        dump.send_signal(signal.SIGTERM)
         dump.wait(timeout=20)
     with open(received) as log:
         out = log.read()
     if played.stderr.strip():
         print(f"  it said: {played.stderr.strip()}")
-    return onsets(out, step_ms * RATE / 1000)
+    return onsets(out, step_ms)
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tarnwick")
+    parser.add_argument("--recorder", help="jack_midi_recorder (default: beside TARNWICK's build)")
     parser.add_argument("--step-ms", type=int, nargs="+", default=[50, 175])
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--realtime", action="store_true")
     args = parser.parse_args()
-    if shutil.which("jackd") is None or shutil.which("jack_midi_dump") is None:
+    recorder = args.recorder or os.path.join(os.path.dirname(os.path.abspath(args.tarnwick)),
+                                             "..", "tests", "outputs", "jack_midi_recorder")
+    if shutil.which("jackd") is None:
         print("SKIPPED: jackd is not installed (package jackd2)")
         return 77
     name = f"tarnwick-bench-{os.getpid()}"
@@ -114,13 +126,21 @@ def main():
             time.sleep(0.05)
         with tempfile.TemporaryDirectory(prefix="tarnwick-jack-") as folder:
             for step_ms in args.step_ms:
-                firsts = measure(args.tarnwick, step_ms, args.seconds, env, folder, args.realtime)
+                firsts = measure(args.tarnwick, recorder, step_ms, args.seconds, env, folder,
+                                 args.realtime)
                 if len(firsts) < 3:
                     print(f"{step_ms} ms steps: too few notes received ({len(firsts)})")
                     return 1
-                median, p99, worst, drift = figures(firsts, step_ms * RATE / 1000)
-                print(f"{step_ms} ms steps, {len(firsts)} notes: median {median:.2f} ms, "
-                      f"99th pct. {p99:.2f} ms, max {worst:.2f} ms, drift {drift:+.2f} ms")
+                frames = [f * 1000 / RATE for f, _ in firsts]
+                times = [ms for _, ms in firsts]
+                drops = sum(1 for k in range(1, len(firsts))
+                            if abs((frames[k] - frames[k - 1]) - (times[k] - times[k - 1])) > 1)
+                for view, values in (("by time", times), ("by frame", frames)):
+                    median, p99, worst, drift = figures(values, step_ms)
+                    print(f"{step_ms} ms steps, {len(firsts)} notes, {view}: median "
+                          f"{median:.2f} ms, 99th pct. {p99:.2f} ms, max {worst:.2f} ms, "
+                          f"drift {drift:+.2f} ms")
+                print(f"  steps across which the dummy driver dropped frames: {drops}")
     finally:
         server.terminate()
         server.wait(timeout=20)

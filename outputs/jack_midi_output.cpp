@@ -24,10 +24,19 @@ namespace {
 constexpr auto kDrainTimeout = std::chrono::seconds(1);
 constexpr auto kDrainPoll = std::chrono::milliseconds(2);
 
+// What to add to JACK's time, in nanoseconds, to get the steady clock's: the
+// two are read back to back, so the error is a fraction of a microsecond.
+std::int64_t jackClockOffsetNs() {
+    const std::int64_t before = SteadyClock::now().time_since_epoch().count();
+    const auto jackUs = static_cast<std::int64_t>(jack_get_time());
+    const std::int64_t after = SteadyClock::now().time_since_epoch().count();
+    return before + (after - before) / 2 - jackUs * 1000;
+}
+
 class JackMidiOutput final : public OutputDevice {
   public:
-    JackMidiOutput(const SchedulerConfig& config, std::string target, double sampleRate)
-        : scheduler_(config), time_(sampleRate), target_(std::move(target)) {}
+    JackMidiOutput(const SchedulerConfig& config, std::string target)
+        : scheduler_(config), target_(std::move(target)) {}
 
     ~JackMidiOutput() override {
         scheduler_.close();
@@ -56,6 +65,7 @@ class JackMidiOutput final : public OutputDevice {
             failure = "the JACK server refused a client";
             return false;
         }
+        time_ = JackTimeMap(jackClockOffsetNs());
         const std::string portName = target_.empty() ? std::string(kJackClientName) : "out";
         port_ = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                    JackPortIsOutput, 0);
@@ -112,8 +122,17 @@ class JackMidiOutput final : public OutputDevice {
     }
 
     void writeCycle(jack_nframes_t frames) {
-        time_.beginCycle(jack_last_frame_time(client_), frames,
-                         SteadyClock::now().time_since_epoch().count());
+        jack_nframes_t firstFrame = 0;
+        jack_time_t startUs = 0;
+        jack_time_t nextUs = 0;
+        float periodUs = 0.0F;
+        if (jack_get_cycle_times(client_, &firstFrame, &startUs, &nextUs, &periodUs) != 0) {
+            // No estimate yet: the cycle plays from now.
+            startUs = jack_get_time();
+            nextUs =
+                startUs + static_cast<jack_time_t>(1e6 * frames / jack_get_sample_rate(client_));
+        }
+        time_.beginCycle(frames, startUs, nextUs);
         void* buffer = jack_port_get_buffer(port_, frames);
         jack_midi_clear_buffer(buffer);
         const double cycleEnd = static_cast<double>(frames);
@@ -195,7 +214,7 @@ openJackMidiOutput(std::string_view target, const SchedulerConfig& config, std::
         failure = "no JACK server is running";
         return nullptr;
     }
-    auto output = std::make_unique<JackMidiOutput>(config, std::string(target), server->sampleRate);
+    auto output = std::make_unique<JackMidiOutput>(config, std::string(target));
     if (!output->open(failure)) {
         return nullptr;
     }

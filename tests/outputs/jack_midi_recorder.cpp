@@ -2,7 +2,10 @@
 // input port "in", with the frame it falls on (its cycle's first frame plus
 // its offset in the cycle), and when it ends writes them one a line: the
 // frame in decimal, then the bytes in uppercase hexadecimal ("1234 90 3C 5A").
-// Usage: jack_midi_recorder NAME [OUTPUT-PORT]. It prints "ready" once its
+// With -t first, each line has after the frame its time on JACK's clock in
+// microseconds ("1234 5678901.5 90 3C 5A"): when it is heard, also where a
+// driver drops frames after a late wake-up.
+// Usage: jack_midi_recorder [-t] NAME [OUTPUT-PORT]. It prints "ready" once its
 // port exists; given an output port's full name, it connects that port to its
 // own as soon as the port appears. It ends on SIGTERM or SIGINT.
 
@@ -22,6 +25,7 @@ namespace {
 
 struct Received {
     std::uint32_t frame;
+    double usecs;
     std::uint32_t size;
     std::array<unsigned char, 4> bytes;
 };
@@ -36,11 +40,18 @@ extern "C" void end(int /*signal*/) {
 
 int process(jack_nframes_t frames, void* client) {
     void* buffer = jack_port_get_buffer(input, frames);
-    const jack_nframes_t first = jack_last_frame_time(static_cast<jack_client_t*>(client));
+    jack_nframes_t first = 0;
+    jack_time_t startUs = 0;
+    jack_time_t nextUs = 0;
+    float periodUs = 0.0F;
+    jack_get_cycle_times(static_cast<jack_client_t*>(client), &first, &startUs, &nextUs, &periodUs);
     for (std::uint32_t i = 0; i < jack_midi_get_event_count(buffer); ++i) {
         jack_midi_event_t event;
         if (jack_midi_event_get(&event, buffer, i) == 0 && event.size <= 4) {
-            Received record{first + event.time, static_cast<std::uint32_t>(event.size), {}};
+            const double usecs =
+                static_cast<double>(startUs) +
+                static_cast<double>(event.time) * static_cast<double>(nextUs - startUs) / frames;
+            Received record{first + event.time, usecs, static_cast<std::uint32_t>(event.size), {}};
             std::copy(event.buffer, event.buffer + event.size, record.bytes.begin());
             jack_ringbuffer_write(received, reinterpret_cast<const char*>(&record), sizeof record);
         }
@@ -51,8 +62,13 @@ int process(jack_nframes_t frames, void* client) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool withTimes = argc > 1 && std::string(argv[1]) == "-t";
+    if (withTimes) {
+        --argc;
+        ++argv;
+    }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: jack_midi_recorder NAME [OUTPUT-PORT]\n");
+        std::fprintf(stderr, "usage: jack_midi_recorder [-t] NAME [OUTPUT-PORT]\n");
         return 2;
     }
     std::signal(SIGTERM, end);
@@ -92,6 +108,9 @@ int main(int argc, char** argv) {
     }
     for (const Received& r : records) {
         std::printf("%u", r.frame);
+        if (withTimes) {
+            std::printf(" %.1f", r.usecs);
+        }
         for (std::uint32_t i = 0; i < r.size; ++i) {
             std::printf(" %02X", r.bytes[i]);
         }

@@ -124,15 +124,16 @@ TEST(TimedMessageOrder, KeepsTheOrderSentButPlacesEachPulseAtItsTimeUntilAStop) 
               (V{"F8@0<", "90@0<", "80@0"}));
 }
 
-TEST(JackTimeMap, PlacesTimesInTheCycleAcrossTheWrapOfJacksFrameTime) {
-    JackTimeMap map(48000.0);
-    const std::int64_t startNs = 1'000'000'000;
-    const std::uint32_t first = 0xFFFFFF00u; // 256 frames before the wrap
-    map.beginCycle(first, 256, startNs);
-    EXPECT_DOUBLE_EQ(map.offsetOf(startNs + 1'000'000), 48.0); // 1 ms in
-    map.beginCycle(first + 256, 256, startNs + 5'333'333);     // wrapped to 0
-    EXPECT_NEAR(map.offsetOf(startNs + 5'333'333 + 2'000'000), 96.0, 0.01);
-    EXPECT_LT(map.offsetOf(startNs), 0.0);
+TEST(JackTimeMap, PlacesTimesInTheCycleTheServerReckons) {
+    JackTimeMap map(-500'000); // JACK's clock is 0.5 ms ahead of the steady one
+    map.beginCycle(256, 1'000'000, 1'005'333);
+    const std::int64_t startNs = 999'500'000;
+    EXPECT_NEAR(map.offsetOf(startNs + 1'000'000), 48.0, 0.01); // 1 ms in
+    EXPECT_LT(map.offsetOf(startNs - 1), 0.0);
+    EXPECT_GE(map.offsetOf(startNs + 5'333'000), 256.0);
+    // A cycle late by 20 ms (a driver that dropped frames) keeps its own time.
+    map.beginCycle(256, 1'025'000, 1'030'333);
+    EXPECT_NEAR(map.offsetOf(startNs + 25'000'000 + 2'000'000), 96.0, 0.01);
 }
 
 TEST(PortOutput, ChoosesAPortByFullNameOrAUniquePartAndSendsItsBytes) {
