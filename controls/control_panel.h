@@ -1,7 +1,9 @@
 #pragma once
-// The controls of the main dialog, addressed by id (ui/control_ids.h). The
-// Qt dialog realises this over its widgets; an in-memory panel realises it for
-// tests and the command line. Both follow the same rules, listed per operation.
+// The controls of the main dialog, addressed by id (controls/control_ids.h).
+// The Qt dialog realises this over its widgets; an in-memory panel realises it
+// for tests and the command line. Both follow the same rules, listed per
+// operation; the numeric reads and writes go through the edit's text, once,
+// here.
 
 #include <cstdint>
 #include <string>
@@ -16,21 +18,22 @@ class ControlPanel {
     // Integer read of an edit: leading blanks skipped, then decimal digits up
     // to the first other character. 0 for a text without digits or a value
     // above 4294967295.
-    virtual std::uint32_t readUnsigned(int id) const = 0;
+    std::uint32_t readUnsigned(int id) const;
 
     // As readUnsigned, with an optional minus sign before the digits; 0 for a
     // value outside the signed 32-bit range.
-    virtual std::int32_t readSigned(int id) const = 0;
+    std::int32_t readSigned(int id) const;
 
     // Shows the value's 32 bits as an unsigned decimal number (-1 shows as
     // 4294967295).
-    virtual void writeUnsigned(int id, std::int32_t value) = 0;
+    void writeUnsigned(int id, std::int32_t value);
 
     // Shows the value as a signed decimal number.
-    virtual void writeSigned(int id, std::int32_t value) = 0;
+    void writeSigned(int id, std::int32_t value);
 
     // The edit's text, cut to its first 63 characters.
-    virtual std::string readText(int id) const = 0;
+    std::string readText(int id) const;
+
     // The edit's whole text, as it shows, with nothing cut.
     virtual std::string wholeText(int id) const = 0;
     virtual void writeText(int id, std::string_view text) = 0;

@@ -4,17 +4,8 @@
 #include "composition/scale.h"
 #include "composition/song_settings.h"
 #include "controls/control_ids.h"
-#include "controls/integer_text.h"
 
 namespace tarnwick {
-
-namespace {
-
-// A text read takes at most this many characters, as a 64-character buffer
-// with its terminator would.
-constexpr std::size_t kTextReadLimit = 63;
-
-} // namespace
 
 MemoryPanel::MemoryPanel() {
     for (const int id : {control::kSeed, control::kBeat, control::kStepMs, control::kDrumVolume,
@@ -35,26 +26,6 @@ MemoryPanel::MemoryPanel() {
     for (int s = 0; s < kDrumSlotCount; ++s) {
         combos_[control::kDrumSlot + s].itemCount = kDrumCount;
     }
-}
-
-std::uint32_t MemoryPanel::readUnsigned(int id) const {
-    return parseUnsignedText(wholeText(id));
-}
-
-std::int32_t MemoryPanel::readSigned(int id) const {
-    return parseSignedText(wholeText(id));
-}
-
-void MemoryPanel::writeUnsigned(int id, std::int32_t value) {
-    writeText(id, formatUnsignedText(value));
-}
-
-void MemoryPanel::writeSigned(int id, std::int32_t value) {
-    writeText(id, formatSignedText(value));
-}
-
-std::string MemoryPanel::readText(int id) const {
-    return wholeText(id).substr(0, kTextReadLimit);
 }
 
 void MemoryPanel::writeText(int id, std::string_view text) {

@@ -18,11 +18,6 @@ class MemoryPanel : public ControlPanel {
     // drums (none selected), and the nine H/M/P check boxes (clear).
     MemoryPanel();
 
-    std::uint32_t readUnsigned(int id) const override;
-    std::int32_t readSigned(int id) const override;
-    void writeUnsigned(int id, std::int32_t value) override;
-    void writeSigned(int id, std::int32_t value) override;
-    std::string readText(int id) const override;
     std::string wholeText(int id) const override;
     void writeText(int id, std::string_view text) override;
     int readSelection(int id) const override;

@@ -5,17 +5,7 @@
 #include <QLineEdit>
 #include <QVariant>
 
-#include "controls/integer_text.h"
-
 namespace tarnwick {
-
-namespace {
-
-// A text read hands over at most this many bytes of UTF-8, as the in-memory
-// panel does.
-constexpr std::size_t kTextLimit = 63;
-
-} // namespace
 
 int comboSelection(const QComboBox& combo) {
     const QString shown = combo.currentText();
@@ -52,29 +42,9 @@ QCheckBox* QtControlPanel::check(int id) const {
 
 // An id without a widget of the right kind reads as empty and ignores writes.
 
-std::uint32_t QtControlPanel::readUnsigned(int id) const {
-    return parseUnsignedText(wholeText(id));
-}
-
-std::int32_t QtControlPanel::readSigned(int id) const {
-    return parseSignedText(wholeText(id));
-}
-
-void QtControlPanel::writeUnsigned(int id, std::int32_t value) {
-    writeText(id, formatUnsignedText(value));
-}
-
-void QtControlPanel::writeSigned(int id, std::int32_t value) {
-    writeText(id, formatSignedText(value));
-}
-
 std::string QtControlPanel::wholeText(int id) const {
     const QLineEdit* box = edit(id);
     return box == nullptr ? std::string{} : box->text().toStdString();
-}
-
-std::string QtControlPanel::readText(int id) const {
-    return wholeText(id).substr(0, kTextLimit);
 }
 
 void QtControlPanel::writeText(int id, std::string_view text) {

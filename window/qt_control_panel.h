@@ -20,11 +20,6 @@ class QtControlPanel : public ControlPanel {
     // widgets must outlive the panel.
     explicit QtControlPanel(QWidget& form);
 
-    std::uint32_t readUnsigned(int id) const override;
-    std::int32_t readSigned(int id) const override;
-    void writeUnsigned(int id, std::int32_t value) override;
-    void writeSigned(int id, std::int32_t value) override;
-    std::string readText(int id) const override;
     std::string wholeText(int id) const override;
     void writeText(int id, std::string_view text) override;
     int readSelection(int id) const override;
