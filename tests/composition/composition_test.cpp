@@ -90,6 +90,15 @@ TEST(CanonGenerator, WorkedExampleEntryForEntry) {
     EXPECT_EQ(head(score.voice3Notes, 5), (std::vector<int>{50, 50, 53, 50, 55}));
 }
 
+// Voice 1 is never copied, but its slow level joins in at the first span's
+// end: with seed 1 and span 3 it adds 1 from step 3 on.
+TEST(CanonGenerator, VoiceOnesSlowLevelJoinsInAtTheRepeatSpan) {
+    SongSettings s = withSeed({1});
+    s.voiceOffset[0] = 0;
+    s.repeatLength = 3;
+    EXPECT_EQ(head(generate(s).voice1Notes, 5), (std::vector<int>{50, 52, 54, 57, 60}));
+}
+
 TEST(CanonGenerator, ExtremeValuesWrapWithoutUndefinedBehaviour) {
     SongSettings s = withSeed({2147483647, -2147483647 - 1, 2147483647});
     s.voiceOffset = {2147483647, -2147483647 - 1, 2000000000};
