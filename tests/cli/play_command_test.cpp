@@ -109,7 +109,7 @@ TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
 
 TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
     // An output that cannot sound plays silently; bad usage and unreadable
-    // files end with status 2 before anything plays or renders.
+    // files end with status 2 before anything plays, renders or draws.
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--play --ticks 3 --output none", 0, "No sound: the output is none\n"},
         {"--play --seconds 1 --ticks 1", 2, "give either --seconds or --ticks\n"},
@@ -128,6 +128,9 @@ TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
         {"--render-audio x.wav --settings /no/x.tarn", 2, "cannot load settings from /no"},
         {"--render-audio x.wav --soundfont /no/x.sf2", 2, "cannot read the SoundFont /no/x.sf2\n"},
         {"--render-audio /no/x.wav", 1, "cannot write /no/x.wav: No such file or directory\n"},
+        {"--draw-score x.gif", 2, "--draw-score writes .svg or .png, not 'x.gif'\n"},
+        {"--draw-score x.svg --settings /no/x.tarn", 2, "cannot load settings from /no/x.tarn"},
+        {"--draw-score /no/x.png", 1, "cannot write /no/x.png"},
     };
     for (const auto& [arguments, status, reason] : cases) {
         const testing::CliRun result = runCli(arguments);

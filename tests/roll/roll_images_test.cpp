@@ -130,28 +130,5 @@ TEST(DrawScore, SvgAndPngShowTheScoreAndTheExportedDrumHits) {
     }
 }
 
-TEST(DrawScore, FailuresExplainAndWriteNothing) {
-    TempDir dir;
-    const std::string missing = dir.file("missing.tarn");
-    const std::string noFolder = dir.file("no/such/folder/roll.svg");
-    const std::string svg = dir.file("roll.svg");
-    const std::string gif = dir.file("roll.gif");
-    const struct {
-        std::vector<std::string_view> arguments;
-        int status;
-        std::string message;
-    } cases[] = {
-        {{"--draw-score", gif}, 2, "writes .svg or .png"},
-        {{"--draw-score", svg, "--settings", missing}, 2, "cannot load settings from " + missing},
-        {{"--draw-score", noFolder}, 1, "cannot write " + noFolder},
-    };
-    for (const auto& c : cases) {
-        std::ostringstream out, err;
-        EXPECT_EQ(runCommandLine(c.arguments, out, err), c.status) << c.message;
-        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
-        EXPECT_TRUE(dir.names().empty()) << c.message;
-    }
-}
-
 } // namespace
 } // namespace tarnwick::testing
