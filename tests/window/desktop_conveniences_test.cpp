@@ -14,20 +14,11 @@
 namespace tarnwick::testing {
 namespace {
 
-// Every control as the user sees it, found by its id property alone, so a
-// control that undo forgot shows up here; then the record behind them.
+// Every control, then the record behind them.
 QStringList everything(MainDialog& dialog) {
-    QStringList shown;
-    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
-        auto* combo = qobject_cast<QComboBox*>(widget);
-        if (widget->property("controlId").isValid()) {
-            shown << (combo ? QString::number(combo->currentIndex()) + combo->currentText()
-                            : widget->property(widget->inherits("QCheckBox") ? "checked" : "text")
-                                  .toString());
-        }
-    }
     const SongSettings& s = dialog.records().settings;
-    return shown << QByteArray(reinterpret_cast<const char*>(&s), sizeof s).toHex();
+    return readEverything(dialog.panel())
+           << QByteArray(reinterpret_cast<const char*>(&s), sizeof s).toHex();
 }
 
 // A settings file no start or randomiser gives, the reserved block included.
