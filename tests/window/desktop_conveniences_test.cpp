@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
 #include "window/path_text.h"

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <sndfile.h>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
 #include "outputs/piece_renderer.h"

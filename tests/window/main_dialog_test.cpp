@@ -10,7 +10,6 @@
 #include "composition/canon_generator.h"
 #include "composition/name_tables.h"
 #include "composition/scale.h"
-#include "controls/control_ids.h"
 #include "controls/controls_exchange.h"
 #include "controls/memory_panel.h"
 #include "controls/seed_text.h"

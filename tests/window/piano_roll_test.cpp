@@ -4,7 +4,6 @@
 #include <QGridLayout>
 #include <QPaintEvent>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "roll/roll_picture.h"
 #include "window/piano_roll_widget.h"
