@@ -187,8 +187,10 @@ void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
     answerChooser(inFolder("chosen"));
     menuItem(dialog, "Save as &Audio...")->trigger();
     QVERIFY2(error->endsWith("chosen.sf2 could not be loaded"), qPrintable(*error));
-    answerChooser(QString::fromStdString(findSoundFont(defaultSoundFontPaths())));
+    const QString font = QString::fromStdString(findSoundFont(defaultSoundFontPaths()));
+    answerChooser(font);
     menuItem(dialog, "Choose &SoundFont...")->trigger();
+    QCOMPARE(store->value("output/soundFont").toString(), font); // for the next start
 
     // Cancelled from the progress window: no file, no message, no new title.
     answerChooser(inFolder("dropped"));
