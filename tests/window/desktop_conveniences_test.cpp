@@ -113,6 +113,7 @@ void DesktopConveniencesTest::recentFilesKeepTheirOrderAcrossRunsAndDropAGoneFil
     QCOMPARE(*message, "Open Recent: Could not open\n" + saved +
                            "\n\nThe file no longer exists. It has been removed from the recent "
                            "files.");
+    QCOMPARE(listed(nextRun), QStringList({"a.tarn", "b&&c.tarn"}));
     menuItem(nextRun.dialog, "Open &Recent")->menu()->actions()[1]->trigger();
     QCOMPARE(nextRun.dialog.windowTitle(), QString("b&c"));
     QCOMPARE(store()->value("recentFiles").toStringList(), QStringList({b, a}));
