@@ -6,7 +6,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
 #include "window/path_text.h"
@@ -14,20 +13,11 @@
 namespace tarnwick::testing {
 namespace {
 
-// Every control as the user sees it, found by its id property alone, so a
-// control that undo forgot shows up here; then the record behind them.
+// Every control, then the record behind them.
 QStringList everything(MainDialog& dialog) {
-    QStringList shown;
-    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
-        auto* combo = qobject_cast<QComboBox*>(widget);
-        if (widget->property("controlId").isValid()) {
-            shown << (combo ? QString::number(combo->currentIndex()) + combo->currentText()
-                            : widget->property(widget->inherits("QCheckBox") ? "checked" : "text")
-                                  .toString());
-        }
-    }
     const SongSettings& s = dialog.records().settings;
-    return shown << QByteArray(reinterpret_cast<const char*>(&s), sizeof s).toHex();
+    return readEverything(dialog.panel())
+           << QByteArray(reinterpret_cast<const char*>(&s), sizeof s).toHex();
 }
 
 // A settings file no start or randomiser gives, the reserved block included.
@@ -123,6 +113,7 @@ void DesktopConveniencesTest::recentFilesKeepTheirOrderAcrossRunsAndDropAGoneFil
     QCOMPARE(*message, "Open Recent: Could not open\n" + saved +
                            "\n\nThe file no longer exists. It has been removed from the recent "
                            "files.");
+    QCOMPARE(listed(nextRun), QStringList({"a.tarn", "b&&c.tarn"}));
     menuItem(nextRun.dialog, "Open &Recent")->menu()->actions()[1]->trigger();
     QCOMPARE(nextRun.dialog.windowTitle(), QString("b&c"));
     QCOMPARE(store()->value("recentFiles").toStringList(), QStringList({b, a}));

@@ -1,9 +1,7 @@
 #pragma once
-// Helpers for tests that drive the real dialog under the offscreen platform.
-// Doubles: with no sound card or MIDI hardware here, the dialog plays into
-// LoggedOutputs, which record every message and their own closing, one for
-// each output opened. Ticks come by hand from a ManualStepTimer, or from the
-// application's real QtStepTimer.
+// Drives the real dialog under the offscreen platform. With no sound card or
+// MIDI hardware here, it plays into LoggedOutputs (a mock), ticked by hand or
+// by the application's real QtStepTimer.
 
 #include <algorithm>
 #include <functional>
@@ -19,10 +17,10 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
+#include "controls/control_ids.h"
 #include "playback/manual_step_timer.h"
 #include "playback/qt_step_timer.h"
 #include "window/main_dialog.h"
@@ -51,8 +49,7 @@ class LoggedOutput : public MidiOutput {
 };
 
 // A shown dialog with a fixed random seed, over logged outputs (or the ones
-// `openOutput` opens) and a manual timer (or the application's real one). The
-// preferences are kept in `preferences` when given, else nowhere.
+// `openOutput` opens); preferences are kept in `preferences` or nowhere.
 struct DialogRig {
     explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {},
                        std::shared_ptr<QSettings> preferences = nullptr)
@@ -61,8 +58,7 @@ struct DialogRig {
         owned->show();
     }
 
-    // By default the first output opened logs to `log`; each output is named
-    // in `opened` (a port takes the clock), and the Output menu offers three.
+    // The first output opened logs to `log`; each is listed in `opened`.
     MainDialogParts parts(bool realTimer, OpenOutput openOutput,
                           std::shared_ptr<QSettings> preferences) {
         if (!openOutput) {
@@ -102,6 +98,39 @@ struct DialogRig {
     MainDialog& dialog = *owned;
 };
 
+// Every control, in tab order.
+inline std::vector<int> tabOrder() {
+    using namespace control;
+    std::vector<int> ids{kSeed, kRandomCanon, kRandomAll, kScale};
+    for (const int first : {kInstrument, kLowOctave, kHighOctave, kVoiceOffset, kVolume, kHold,
+                            kModulation, kPortamento}) {
+        ids.insert(ids.end(), {first, first + 1, first + 2});
+    }
+    ids.insert(ids.end(), {kBeat, kStepMs, kDrumVolume, kTranspose});
+    for (int s = 0; s < 8; ++s) {
+        ids.push_back(kDrumSlot + s);
+    }
+    ids.insert(ids.end(), {kPlay, kStop, kRepeat, kHarmonyOffset});
+    return ids;
+}
+
+// Every read of every control, and of 1017, which is none.
+inline QStringList readEverything(const ControlPanel& panel) {
+    QStringList reads;
+    std::vector<int> ids = tabOrder();
+    ids.push_back(1017);
+    for (const int id : ids) {
+        reads << QString("%1: %2 %3 '%4' %5 %6")
+                     .arg(id)
+                     .arg(panel.readUnsigned(id))
+                     .arg(panel.readSigned(id))
+                     .arg(QString::fromStdString(panel.readText(id)))
+                     .arg(panel.readSelection(id))
+                     .arg(panel.readCheck(id));
+    }
+    return reads;
+}
+
 template <class Widget>
 Widget* control(MainDialog& dialog, int id) {
     return qobject_cast<Widget*>(dialog.panel().widget(id));
@@ -111,7 +140,7 @@ inline QString text(MainDialog& dialog, int id) {
     return control<QLineEdit>(dialog, id)->text();
 }
 
-// Replaces an edit's text by typing it, as a user would (validators apply).
+// Types an edit's new text, as a user would (validators apply).
 inline void retype(MainDialog& dialog, int id, const QString& newText) {
     auto* box = control<QLineEdit>(dialog, id);
     box->selectAll();
@@ -123,23 +152,14 @@ inline void click(MainDialog& dialog, int id) {
     QTest::mouseClick(control<QPushButton>(dialog, id), Qt::LeftButton);
 }
 
-// Clicks a check box on its box, where a user clicks, not on its centre.
-inline void clickBox(QCheckBox* box) {
-    QStyleOptionButton option;
-    option.initFrom(box);
-    const QRect indicator =
-        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
-    QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
-}
-
 inline QAction* menuItem(MainDialog& dialog, const QString& menuText) {
     const QList<QAction*> actions = dialog.findChildren<QAction*>();
     const auto found = std::ranges::find(actions, menuText, &QAction::text);
     return found == actions.end() ? nullptr : *found;
 }
 
-// Runs handler on the next modal window of type T once it is open, from the
-// event loop of whatever modal loop is running then. Polls every 10 ms.
+// Runs handler on the next modal window of type T once it is open, from
+// whatever modal loop is running then.
 template <class T>
 void whenModal(std::function<void(T*)> handler) {
     auto* poll = new QTimer(qApp);
@@ -155,10 +175,9 @@ void whenModal(std::function<void(T*)> handler) {
     poll->start();
 }
 
-// Answers the next chooser: types the name into its file-name edit and
-// accepts it as its button would (also where the button is disabled, to see
-// its own refusal), or cancels for an empty name; then runs `after`. Returns
-// what the chooser showed: title, filter, folder, proposed name, save or open.
+// Answers the next chooser: types the name and accepts it (also where the
+// button is disabled, to see its own refusal), or cancels for an empty name;
+// then runs `after`. Returns title, filter, folder, proposed name, save/open.
 inline std::shared_ptr<QStringList> answerChooser(const QString& name,
                                                   std::function<void()> after = {}) {
     auto seen = std::make_shared<QStringList>();

@@ -1,6 +1,5 @@
-// The file chooser on Qt's own file dialog, and the four file commands of the
-// real main dialog driven through it: the test types into the chooser's
-// file-name edit as a user would, from a timer of the chooser's modal loop.
+// The file chooser on Qt's own file dialog, and the real dialog's four file
+// commands driven through it, typing into the chooser as a user would.
 
 #include <filesystem>
 
@@ -11,10 +10,10 @@
 #include <QTemporaryDir>
 #include <sndfile.h>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "files/settings_file.h"
 #include "outputs/piece_renderer.h"
+#include "outputs/soundfont_locator.h"
 #include "window/file_chooser.h"
 #include "window/path_text.h"
 
@@ -60,9 +59,8 @@ void FileChooserTest::chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacin
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
     }
-    // Saving or not, the name typed, the answer, what the message says. A
-    // refusal comes before any question about replacing; each keeps the
-    // chooser open. A name typed without an extension gets one.
+    // Saving or not, the name typed, the answer, what the message says. Each
+    // keeps the chooser open; a name typed without an extension gets one.
     const std::tuple<bool, QString, QMessageBox::StandardButton, const char*> refused[] = {
         {false, inFolder("absent.tarn"), QMessageBox::Ok, "absent.tarn"},
         {true, inFolder("locked.tarn"), QMessageBox::Ok, "read-only"},
@@ -131,10 +129,9 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     }
     QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{"short.tarn"});
 
-    // Save, in nested folders past 260 characters with names in several
-    // scripts, writes what the controls show; a name's own extension stays.
-    const QString deep =
-        inFolder(QStringList(4, "Ordner-Папка-フォルダ-" + QString(40, u'ä')).join('/'));
+    // Save, past 260 characters in several scripts, writes what the controls
+    // show; a name's own extension stays.
+    const QString deep = inFolder(QStringList(4, "Папка-フォルダ-" + QString(60, u'ä')).join('/'));
     QVERIFY(QDir().mkpath(deep) && deep.size() > 260);
     const QString name = "Kanon № 3 — ♫ 曲";
     retype(dialog, kVolume + 1, "71");
@@ -175,12 +172,26 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
 }
 
 void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
-    DialogRig rig(true); // the real timer
+    const auto store = std::make_shared<QSettings>(folder->filePath("kept"), QSettings::IniFormat);
+    store->setValue("output/soundFont", inFolder("chosen.sf2"));
+    touch(inFolder("chosen.sf2"), 64);
+    DialogRig rig(true, {}, store); // the real timer
     MainDialog& dialog = rig.dialog;
     retype(dialog, control::kStepMs, "50");
     click(dialog, control::kPlay);
-    const auto position = [&] { return dialog.records().playState.playPosition; };
+    // What the output in use heard; unlike the step, it never wraps round.
+    const auto sent = [&] { return rig.opened.back().second->messages.size(); };
     const QString title = dialog.windowTitle();
+
+    // The SoundFont chosen in the Output menu renders, not the one found.
+    const auto error = answerMessage();
+    answerChooser(inFolder("chosen"));
+    menuItem(dialog, "Save as &Audio...")->trigger();
+    QVERIFY2(error->endsWith("chosen.sf2 could not be loaded"), qPrintable(*error));
+    const QString font = QString::fromStdString(findSoundFont(defaultSoundFontPaths()));
+    answerChooser(font);
+    menuItem(dialog, "Choose &SoundFont...")->trigger();
+    QCOMPARE(store->value("output/soundFont").toString(), font); // for the next start
 
     // Cancelled from the progress window: no file, no message, no new title.
     answerChooser(inFolder("dropped"));
@@ -188,15 +199,19 @@ void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
         QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
     });
     menuItem(dialog, "Save as &Audio...")->trigger();
-    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{});
+    QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{"chosen.sf2"});
     QCOMPARE(dialog.windowTitle(), title);
 
-    int atStart = 0;
+    std::size_t atStart = 0;
     const auto seen = answerChooser(inFolder("canon"));
-    whenModal<QProgressDialog>([&](QProgressDialog*) { atStart = position(); });
+    whenModal<QProgressDialog>([&](QProgressDialog*) { atStart = sent(); });
     menuItem(dialog, "Save as &Audio...")->trigger();
     QCOMPARE(seen->at(1), QString("Audio Files (*.wav *.flac *.ogg)"));
-    QVERIFY2(position() >= atStart + 5, "the timer ticks on while it renders");
+    QVERIFY2(sent() >= atStart + 5, "the timer ticks on while it renders");
+    click(dialog, control::kStop); // and stops at Stop
+    const int stoppedAt = dialog.records().playState.playPosition;
+    QTest::qWait(200);
+    QCOMPARE(dialog.records().playState.playPosition, stoppedAt);
     QCOMPARE(dialog.windowTitle(), QString("canon"));
     SF_INFO info{};
     SNDFILE* file = sf_open(toFilesystemPath(inFolder("canon.wav")).c_str(), SFM_READ, &info);

@@ -1,10 +1,9 @@
-// The piano roll in the real window under the offscreen platform: its place,
-// what it draws after Play, and how little a tick repaints.
+// The piano roll in the real window: its place, what it draws after Play, and
+// how little a tick repaints.
 
 #include <QGridLayout>
 #include <QPaintEvent>
 
-#include "controls/control_ids.h"
 #include "dialog_harness.h"
 #include "roll/roll_picture.h"
 #include "window/piano_roll_widget.h"
@@ -33,30 +32,23 @@ class PianoRollTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void beforeTheFirstPlayAnEmptyRollWithAHintBelowTheControls();
-    void eachTickRepaintsOnlyTheColumnsThePlayheadLeavesAndEnters();
+    void belowTheControlsItRepaintsOnlyTheColumnsThePlayheadLeavesAndEnters();
 };
 
-void PianoRollTest::beforeTheFirstPlayAnEmptyRollWithAHintBelowTheControls() {
+void PianoRollTest::belowTheControlsItRepaintsOnlyTheColumnsThePlayheadLeavesAndEnters() {
     DialogRig rig;
     PianoRollWidget& roll = rig.dialog.pianoRoll();
-    QVERIFY(roll.picture().notes.empty());
-    QVERIFY(!roll.hint().isEmpty());
-    QCOMPARE(rig.dialog.minimumSize(), rig.dialog.maximumSize()); // fixed in size
-
+    QVERIFY(roll.picture().notes.empty() && !roll.hint().isEmpty()); // before the first Play
+    QCOMPARE(rig.dialog.minimumSize(), rig.dialog.maximumSize());    // fixed in size
     // The controls keep their own width and lie above the roll.
     auto* grid = rig.dialog.findChild<QGridLayout*>("controlGrid");
     QRect controls;
     for (int i = 0; i < grid->count(); ++i) {
         controls |= grid->itemAt(i)->geometry();
     }
-    QVERIFY(controls.width() <= grid->sizeHint().width());
-    QVERIFY(controls.bottom() < roll.geometry().top());
-}
+    QVERIFY(controls.width() <= grid->sizeHint().width() &&
+            controls.bottom() < roll.geometry().top());
 
-void PianoRollTest::eachTickRepaintsOnlyTheColumnsThePlayheadLeavesAndEnters() {
-    DialogRig rig;
-    PianoRollWidget& roll = rig.dialog.pianoRoll();
     for (int s = 0; s < 8; ++s) {
         rig.dialog.panel().writeSelection(control::kDrumSlot + s, 10 + s);
     }
@@ -74,8 +66,7 @@ void PianoRollTest::eachTickRepaintsOnlyTheColumnsThePlayheadLeavesAndEnters() {
         QApplication::processEvents();
         QCOMPARE(roll.playhead(), std::optional<int>(records.playState.playPosition - 1));
         // The playhead's old and new columns, a pixel each, over pitches and lane.
-        QVERIFY(!painted.rects.empty());
-        QVERIFY(painted.rects.size() <= 2);
+        QVERIFY(!painted.rects.empty() && painted.rects.size() <= 2);
         const Rect columns = roll.layout().columnRect(std::max(step - 1, 0), step > 0 ? 2 : 1);
         for (const QRect& r : painted.rects) {
             QVERIFY(r.left() >= columns.x && r.right() < columns.x + columns.width);
