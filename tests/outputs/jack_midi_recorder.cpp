@@ -1,13 +1,10 @@
-// A JACK client for the tests: records every MIDI message that reaches its
-// input port "in", with the frame it falls on (its cycle's first frame plus
-// its offset in the cycle), and when it ends writes them one a line: the
-// frame in decimal, then the bytes in uppercase hexadecimal ("1234 90 3C 5A").
-// With -t first, each line has after the frame its time on JACK's clock in
-// microseconds ("1234 5678901.5 90 3C 5A"): when it is heard, also where a
-// driver drops frames after a late wake-up.
+// A JACK client for the tests: records the MIDI messages that reach its port
+// "in" and at the end writes them one a line: the frame, then the bytes in
+// hexadecimal ("1234 90 3C 5A"); with -t, after the frame the time it is heard
+// on JACK's clock in microseconds ("1234 5678901.5 90 3C 5A").
 // Usage: jack_midi_recorder [-t] NAME [OUTPUT-PORT]. It prints "ready" once its
-// port exists; given an output port's full name, it connects that port to its
-// own as soon as the port appears. It ends on SIGTERM or SIGINT.
+// port exists and connects OUTPUT-PORT to it as soon as that appears. It ends
+// on SIGTERM or SIGINT.
 
 #include <array>
 #include <chrono>
@@ -89,23 +86,22 @@ int main(int argc, char** argv) {
     const std::string own = std::string(argv[1]) + ":in";
     bool connected = argc < 3;
     std::vector<Received> records;
-    while (ending == 0) {
-        if (!connected) {
-            connected = jack_connect(client, argv[2], own.c_str()) == 0;
-        }
+    const auto collect = [&records] {
         Received record;
         while (jack_ringbuffer_read(received, reinterpret_cast<char*>(&record), sizeof record) ==
                sizeof record) {
             records.push_back(record);
         }
+    };
+    while (ending == 0) {
+        if (!connected) {
+            connected = jack_connect(client, argv[2], own.c_str()) == 0;
+        }
+        collect();
         std::this_thread::sleep_for(std::chrono::milliseconds(connected ? 5 : 1));
     }
     jack_deactivate(client);
-    Received record;
-    while (jack_ringbuffer_read(received, reinterpret_cast<char*>(&record), sizeof record) ==
-           sizeof record) {
-        records.push_back(record);
-    }
+    collect();
     for (const Received& r : records) {
         std::printf("%u", r.frame);
         if (withTimes) {

@@ -1,8 +1,6 @@
-// Outputs chosen by name from one table, and what MIDI ports are handed and
-// when. This machine has no ALSA sequencer; our JACK client meets a real JACK
-// server in jack_midi_test.py.
+// Outputs chosen by name, and what MIDI ports are handed and when. Our JACK
+// client meets a real JACK server in jack_midi_test.py.
 
-#include <cstdio>
 #include <sstream>
 #include <tuple>
 
@@ -13,6 +11,7 @@
 #include "outputs/output_factory.h"
 #include "outputs/port_output.h"
 #include "outputs/timed_message_order.h"
+#include "tests/support/message_text.h"
 
 namespace tarnwick {
 namespace {
@@ -72,34 +71,30 @@ TEST(OutputFactory, ARememberedOutputThatCannotOpenGivesWayToTheBuiltInSynthesis
 }
 
 // What a port is handed, in order, from messages sent at the given times (ms):
-// "F8@40" for a clock pulse due 40 ms after the start.
-// A port takes at most `perRound` messages a round (a JACK cycle's buffer).
+// "F8@40" for a clock pulse due 40 ms after the start, "<" after it when handed
+// before the last round. A round takes what is due by its limit, at most
+// `perRound` messages (a JACK cycle's buffer).
 std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int>>& sent,
                                   std::vector<int> limitsMs, int perRound = 100) {
-    const SteadyClock::time_point start{std::chrono::seconds(7)};
+    const auto ns = [](int ms) { return std::int64_t{ms} * 1'000'000 + 7'000'000'000; };
     MessageScheduler source({.latency = std::chrono::milliseconds(0)});
     for (const auto& [message, ms] : sent) {
-        source.setMessageTime(start + std::chrono::milliseconds(ms));
+        source.setMessageTime(SteadyClock::time_point(std::chrono::nanoseconds(ns(ms))));
         source.send(message);
     }
     TimedMessageOrder order;
     std::vector<std::string> out;
     for (std::size_t round = 0; round < limitsMs.size(); ++round) {
-        const int limit = limitsMs[round];
         int room = perRound;
-        const std::int64_t limitNs =
-            (start + std::chrono::milliseconds(limit)).time_since_epoch().count();
         order.release(
-            source, [&](std::int64_t dueNs) { return dueNs <= limitNs; },
+            source, [&](std::int64_t dueNs) { return dueNs <= ns(limitsMs[round]); },
             [&](std::uint32_t message, std::int64_t dueNs) {
                 if (room-- == 0) {
                     return false;
                 }
-                char text[32];
-                std::snprintf(
-                    text, sizeof text, "%X@%lld", message & 0xFFu,
-                    static_cast<long long>((dueNs - start.time_since_epoch().count()) / 1000000));
-                out.push_back(text + std::string(round + 1 == limitsMs.size() ? "" : "<"));
+                out.push_back(testing::messageText(message).substr(0, 2) + "@" +
+                              std::to_string((dueNs - ns(0)) / 1'000'000) +
+                              (round + 1 == limitsMs.size() ? "" : "<"));
                 return true;
             });
     }

@@ -1,5 +1,4 @@
-// The output stage's limiter on signals made to defeat it, and on ones it
-// must leave alone.
+// The output stage's limiter on signals made to defeat it, and on ones it must leave alone.
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +38,8 @@ struct Limited {
 };
 
 TEST(OutputStage, NoSampleOfAWorstCaseSignalPassesTheCeiling) {
+    // Under -1 dBFS, so that a 16-bit conversion downstream stays under it too.
+    EXPECT_LT(OutputStage().ceiling(), std::pow(10.0, -1.0 / 20.0));
     std::mt19937 noise(7);
     std::normal_distribution<double> gaussian(0.0, 4.0);
     const std::function<double(int)> cases[] = {

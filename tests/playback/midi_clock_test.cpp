@@ -1,5 +1,4 @@
-// MIDI clock around a performance: what each output gets, and at which
-// message time.
+// MIDI clock around a performance: what each output gets, and at which message time.
 
 #include <chrono>
 #include <string>
@@ -21,9 +20,14 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// Keeps each message's text with its message time, in ms after kStart.
-struct TimedLog : MidiOutput {
-    explicit TimedLog(bool isPort) : port(isPort) {}
+// A one-note piece (voice 1 strikes note 60 on step 0, then rests) played to a
+// log of each message's text with its message time, in ms after kStart.
+struct Performance : MidiOutput {
+    explicit Performance(bool isPort) : port(isPort) {
+        score.voice1Notes[0] = 60;
+        settings.beatLength = 1000; // a drum on the first tick only
+        settings.drumKit.fill(0);
+    }
     void send(std::uint32_t message) override {
         const auto ms = std::chrono::duration<double, std::milli>(time - kStart).count();
         lines.push_back(testing::messageText(message) + " @" + std::to_string(ms).substr(0, 6));
@@ -31,28 +35,20 @@ struct TimedLog : MidiOutput {
     void setMessageTime(SteadyClock::time_point t) override { time = t; }
     bool takesClock() const override { return port; }
 
+    void start() {
+        setMessageTime(kStart);
+        startPlayback(settings, score, state, *this, timer);
+        clock.start(*this, milliseconds(timer.periodMs()));
+    }
+    void tick(int k) {
+        playClockedStep(state, score, settings, random, clock, *this,
+                        kStart + milliseconds(150 * k));
+    }
+
     static constexpr SteadyClock::time_point kStart{std::chrono::seconds(50)};
     bool port;
     SteadyClock::time_point time = kStart;
     std::vector<std::string> lines;
-};
-
-// A one-note piece: voice 1 strikes note 60 on step 0 and rests after it.
-struct Performance {
-    Performance() {
-        score.voice1Notes[0] = 60;
-        settings.beatLength = 1000; // a drum on the first tick only
-        settings.drumKit.fill(0);
-    }
-    void start(MidiOutput& output) {
-        output.setMessageTime(TimedLog::kStart);
-        startPlayback(settings, score, state, output, timer);
-        clock.start(output, milliseconds(timer.periodMs()));
-    }
-    void tick(MidiOutput& output, int k) {
-        playClockedStep(state, score, settings, random, clock, output,
-                        TimedLog::kStart + milliseconds(150 * k));
-    }
     SongSettings settings;
     Score score;
     PlayState state;
@@ -62,21 +58,21 @@ struct Performance {
 };
 
 TEST(MidiClock, StartsAfterTheSetUpPulsesThriceAStepAndStopsAfterStop) {
-    TimedLog port(true);
-    TimedLog synth(false);
-    for (TimedLog* output : {&port, &synth}) {
-        Performance p;
+    std::vector<std::string> port, synth;
+    for (std::vector<std::string>* lines : {&port, &synth}) {
+        Performance p(lines == &port);
         p.settings.stepMs = 150;
-        p.clock.setEnabled(true, *output);
-        p.start(*output);
-        p.tick(*output, 1);
-        p.tick(*output, 2);
-        output->setMessageTime(TimedLog::kStart + milliseconds(340));
-        stopPlayback(*output, p.timer);
-        p.clock.stop(*output);
+        p.clock.setEnabled(true, p);
+        p.start();
+        p.tick(1);
+        p.tick(2);
+        p.setMessageTime(Performance::kStart + milliseconds(340));
+        stopPlayback(p, p.timer);
+        p.clock.stop(p);
+        *lines = p.lines;
     }
     // The voice channels' set-up (12 messages), then:
-    const std::vector<std::string> tail(port.lines.begin() + 12, port.lines.end());
+    const std::vector<std::string> tail(port.begin() + 12, port.end());
     EXPECT_EQ(tail,
               (std::vector<std::string>{
                   "FA 00 00 @0.0000", // Start
@@ -85,23 +81,22 @@ TEST(MidiClock, StartsAfterTheSetUpPulsesThriceAStepAndStopsAfterStop) {
                   "F8 00 00 @300.00", "F8 00 00 @350.00", "F8 00 00 @400.00", "B0 78 00 @340.00",
                   "B1 78 00 @340.00", "B2 78 00 @340.00", "FC 00 00 @340.00"})); // Stop
     // A synthesiser gets the same performance without the clock.
-    std::erase_if(port.lines, [](const std::string& line) { return line.starts_with("F"); });
-    EXPECT_EQ(synth.lines, port.lines);
+    std::erase_if(port, [](const std::string& line) { return line.starts_with("F"); });
+    EXPECT_EQ(synth, port);
 }
 
 TEST(MidiClock, AnOutputThatJoinsLateContinuesFromTheNextSixteenth) {
-    TimedLog port(true);
-    Performance p;
-    p.start(port); // the clock is off
-    p.tick(port, 1);
-    p.tick(port, 2);
-    p.clock.setEnabled(true, port); // during step 1: joins at step 2
-    p.tick(port, 3);
-    p.tick(port, 4);
-    p.clock.leave(port); // another output is chosen
-    p.clock.setEnabled(false, port);
-    p.clock.stop(port);
-    const std::vector<std::string> clock(port.lines.begin() + 14, port.lines.end());
+    Performance p(true);
+    p.start(); // the clock is off
+    p.tick(1);
+    p.tick(2);
+    p.clock.setEnabled(true, p); // during step 1: joins at step 2
+    p.tick(3);
+    p.tick(4);
+    p.clock.leave(p); // another output is chosen
+    p.clock.setEnabled(false, p);
+    p.clock.stop(p);
+    const std::vector<std::string> clock(p.lines.begin() + 14, p.lines.end());
     EXPECT_EQ(clock,
               (std::vector<std::string>{"F2 01 00 @450.00", // Song Position: sixteenth 1, step 2
                                         "FB 00 00 @450.00", // Continue

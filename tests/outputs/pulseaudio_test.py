@@ -1,0 +1,122 @@
+#!/usr/bin/python3
+"""`tarnwick --play` through a private PulseAudio server's null sink, recorded
+from its monitor: a loud piece sounds, under -1 dBFS but not made quiet; the
+server killed and started again, the program says so, plays on silently and
+sounds again. Usage: pulseaudio_test.py TARNWICK. Exits 77 where none starts."""
+
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from audio_servers import RATE, PulseServer, Unavailable  # noqa: E402
+
+WINDOW = 2 * RATE // 20  # 50 ms of both channels
+
+
+def listen(server, path):
+    """Records the monitor into `path`; a silent stream keeps the null sink
+    rendering in small blocks, so that audio arrives as it is played."""
+    stream = ("--format=float32le", f"--rate={RATE}", "--channels=2", "--latency-msec=20", "--raw")
+    quiet = subprocess.Popen(["pacat", "--playback", f"--device={server.SINK}", *stream,
+                              "/dev/zero"], env=server.env, stderr=subprocess.DEVNULL)
+    with open(path, "wb") as raw:
+        return [quiet, subprocess.Popen(["parec", f"--device={server.SINK}.monitor", *stream],
+                                        env=server.env, stdout=raw, stderr=subprocess.DEVNULL)]
+
+
+def measure(path, start=0):
+    """From byte `start` on: seconds above -50 dBFS (in 50 ms windows), the
+    peak and the RMS level of those seconds."""
+    audio = np.fromfile(path, dtype="<f4", offset=start)
+    windows = np.sqrt(np.mean(audio[:len(audio) // WINDOW * WINDOW].reshape(-1, WINDOW) ** 2, 1))
+    sounding = windows[windows > 0.003]
+    rms = np.sqrt(np.mean(sounding ** 2)) if len(sounding) else 0.0
+    return len(sounding) * 0.05, np.max(np.abs(audio), initial=0), rms
+
+
+def play(tarnwick, server, *arguments):
+    return subprocess.Popen([tarnwick, "--play", "--rand-seed", "7", *arguments], env=server.env,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+
+def loud_piece_is_clean(tarnwick, server, folder):
+    """Held distortion guitars at full volume, the harmony line and a drum on
+    every step: far above full scale unless limited."""
+    settings = os.path.join(folder, "loud.tarn")
+    subprocess.run([tarnwick, "--save-settings", settings, "--rand-seed", "7"], check=True)
+    with open(settings, "r+b") as file:
+        for offset, values in ((44, (30, 30, 30)), (92, (90, 90, 90)), (104, (1, 1, 1)),
+                               (140, (1, 50, 90)), (152, (10, 13, 16, 19, 22, 25, 28, 31)),
+                               (192, (7,))):
+            file.seek(offset)
+            file.write(struct.pack(f"<{len(values)}i", *values))
+    recording = os.path.join(folder, "loud.raw")
+    helpers = listen(server, recording)
+    try:
+        # A machine busy with other work can starve the audio for a while: a
+        # second try tells that from a program that plays nothing.
+        for _ in range(2):
+            start = os.path.getsize(recording)
+            stderr = play(tarnwick, server, "--seconds", "4", "--settings", settings).communicate(
+                timeout=60)[1]
+            time.sleep(0.3)
+            seconds, peak, rms = measure(recording, start)
+            print(f"{seconds:.2f} s above -50 dBFS, peak {peak:.4f}, RMS {rms:.4f}; {stderr!r}")
+            if seconds >= 3.0 or "No sound" in stderr:
+                break
+    finally:
+        for process in helpers:
+            process.terminate()
+            process.wait()
+    return seconds >= 3.0 and peak <= 10 ** (-1 / 20) and rms >= 10 ** (-16 / 20)
+
+
+def survives_a_server_restart(tarnwick, server, folder):
+    before, after = (os.path.join(folder, name) for name in ("before.raw", "after.raw"))
+    player, helpers = play(tarnwick, server, "--seconds", "12"), listen(server, before)
+    try:
+        deadline = time.monotonic() + 30  # the font loads, then it plays
+        while measure(before)[0] < 0.5 and time.monotonic() < deadline:
+            time.sleep(0.2)
+        server.kill()
+        time.sleep(2)  # no server at all
+        server.start()
+        helpers += listen(server, after)
+        stderr = player.communicate(timeout=40)[1]
+    finally:
+        player.kill()
+        for process in helpers:
+            process.terminate()
+            process.wait()
+    heard = measure(after)[0]
+    print(f"exit {player.returncode}; {heard:.2f} s heard after the restart; {stderr!r}")
+    # Told by the server's end or, on a busy machine, first by the stalled audio.
+    said = stderr.split("No sound: ", 1)
+    return (player.returncode == 0 and len(said) == 2 and "Built-in synthesiser:" in said[1]
+            and heard >= 1.0)
+
+
+def main():
+    tarnwick = sys.argv[1]
+    with tempfile.TemporaryDirectory(prefix="tarnwick-pulse-") as folder:
+        try:
+            server = PulseServer(folder)
+            server.start()
+        except Unavailable as reason:
+            print(f"SKIPPED: {reason}")
+            return 77
+        try:
+            clean = loud_piece_is_clean(tarnwick, server, folder)
+            return 0 if survives_a_server_restart(tarnwick, server, folder) and clean else 1
+        finally:
+            server.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
