@@ -163,8 +163,8 @@ bool PulseAudioSink::connect() {
     if (!waitUntil([this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; })) {
         return false;
     }
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate_), 2};
-    stream_ = pa_stream_new(context_, "Tarnwick", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate_), 2};
+    stream_ = pa_stream_new(context_, "Tarnwick", &format, nullptr);
     if (stream_ == nullptr) {
         return false;
     }
@@ -173,7 +173,7 @@ bool PulseAudioSink::connect() {
     pa_stream_set_latency_update_callback(stream_, &onTimingReport, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
-    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &spec));
+    attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(kTargetLatencyUs, &format));
     // Play on through a late period rather than wait for the buffer to fill
     // again: waiting would push everything after it later for good.
     attr.prebuf = 0;
@@ -198,7 +198,7 @@ bool PulseAudioSink::connect() {
         return false;
     }
     latency_ =
-        std::chrono::microseconds(pa_bytes_to_usec(actual->tlength, &spec) + timing->sink_usec);
+        std::chrono::microseconds(pa_bytes_to_usec(actual->tlength, &format) + timing->sink_usec);
     return true;
 }
 
