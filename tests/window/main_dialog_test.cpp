@@ -2,6 +2,7 @@
 // every command driven through its buttons, keys and menu.
 
 #include <csignal>
+#include <set>
 
 #include <QLabel>
 #include <QMenuBar>
@@ -292,6 +293,15 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
         std::vector<std::uint32_t> silenced(left.begin() + before, left.end());
         std::erase_if(silenced, [](std::uint32_t m) { return (m & 0xF0u) == 0x80u; });
         QCOMPARE(silenced, kAllSoundOff);
+        std::set<std::uint32_t> hanging; // for a receiver that ignores All Sound Off
+        for (const std::uint32_t m : left) {
+            if ((m & 0xF0u) == 0x90u && (m >> 16) != 0 && (m & 0x0Fu) < 3) {
+                hanging.insert(m & 0xFF0Fu); // channel and key
+            } else if ((m & 0xE0u) == 0x80u) {
+                hanging.erase(m & 0xFF0Fu);
+            }
+        }
+        QVERIFY(hanging.empty());
         const auto& port = rig.opened.back().second->messages;
         std::vector<std::uint32_t> joined(whole.begin(), whole.begin() + setUp);
         joined.insert(joined.end(), whole.begin() + before, whole.end());
