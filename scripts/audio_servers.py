@@ -16,7 +16,7 @@ class Unavailable(Exception):
     """The server cannot run here (a tool is missing, or it did not start)."""
 
 
-def _wait_for(condition, what, seconds=10):
+def wait_for(condition, what, seconds=10):
     deadline = time.monotonic() + seconds
     while not condition():
         if time.monotonic() > deadline:
@@ -78,7 +78,7 @@ class PulseServer:
             return subprocess.run(["pactl", "info"], env=self.env,
                                   capture_output=True).returncode == 0
 
-        _wait_for(answers, "pulseaudio did not answer")
+        wait_for(answers, "pulseaudio did not answer")
         if realtime:
             make_realtime(self.process.pid)
 
@@ -102,19 +102,23 @@ class PulseServer:
 
 
 class JackServer:
-    """A JACK server on its dummy driver (no sound card), under `name`."""
+    """A JACK server on its dummy driver (no sound card), under `name`.
+    sync: the server waits for every client each cycle, so a client late on a
+    busy machine delays the cycle instead of losing its messages."""
 
-    def __init__(self, name, period=256):
+    def __init__(self, name, period=256, sync=False):
         _require("jackd", "jack_lsp", "jack_rec", package="jackd2")
         self.name = name
         self.period = period
+        self.sync = sync
         self.env = dict(os.environ, JACK_DEFAULT_SERVER=name, JACK_NO_START_SERVER="1",
                         JACK_NO_AUDIO_RESERVATION="1", PULSE_SERVER="unix:/nonexistent")
         self.process = None
 
     def start(self):
         self.process = subprocess.Popen(
-            ["jackd", "-n", self.name, "-R", "-P", "70", "-d", "dummy", "-r", str(RATE), "-p", str(self.period)],
+            ["jackd", "-n", self.name, "-R", "-P", "70", *(["--sync"] if self.sync else []),
+             "-d", "dummy", "-r", str(RATE), "-p", str(self.period)],
             env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
         def answers():
@@ -123,7 +127,7 @@ class JackServer:
             return subprocess.run(["jack_lsp"], env=self.env,
                                   capture_output=True).returncode == 0
 
-        _wait_for(answers, "jackd did not answer")
+        wait_for(answers, "jackd did not answer")
 
     def stop(self):
         _stop(self.process)

@@ -4,7 +4,6 @@ jack_midi_recorder and compared with the trace output. Usage: jack_midi_test.py
 TARNWICK RECORDER. Exits 77 (skipped) where no JACK server can start."""
 
 import os
-import shutil
 import signal
 import struct
 import subprocess
@@ -13,22 +12,11 @@ import tempfile
 import time
 import unittest
 
-RATE = 48000
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+
 TARNWICK = RECORDER = None
 ENV = {}
-
-
-def skip(reason):
-    print(f"SKIPPED: {reason}")
-    sys.exit(77)
-
-
-def wait_for(condition, what, seconds=10):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"{what} within {seconds} s")
-        time.sleep(0.02)
 
 
 def tarnwick(*arguments):
@@ -138,26 +126,20 @@ class JackMidi(unittest.TestCase):
 def main():
     global TARNWICK, RECORDER
     TARNWICK, RECORDER = sys.argv.pop(1), sys.argv.pop(1)
-    if shutil.which("jackd") is None or shutil.which("jack_lsp") is None:
-        skip("jackd is not installed (package jackd2)")
-    name = f"tarnwick-test-{os.getpid()}"
-    ENV.update(os.environ, JACK_DEFAULT_SERVER=name, JACK_NO_START_SERVER="1",
-               JACK_NO_AUDIO_RESERVATION="1", PULSE_SERVER="unix:/nonexistent")
-    # Synchronous: on a busy machine a late client delays the cycle instead
-    # of losing its messages.
-    server = subprocess.Popen(["jackd", "-n", name, "--sync", "-d", "dummy", "-r",
-                               str(RATE), "-p", "256"], env=ENV, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
+    server = None
     try:
-        try:
-            wait_for(lambda: server.poll() is None and subprocess.run(
-                ["jack_lsp"], env=ENV, capture_output=True).returncode == 0, "jackd to answer")
-        except AssertionError as reason:
-            skip(str(reason))
+        server = JackServer(f"tarnwick-test-{os.getpid()}", sync=True)
+        server.start()
+    except Unavailable as reason:
+        if server is not None:
+            server.stop()
+        print(f"SKIPPED: {reason}")
+        sys.exit(77)
+    ENV.update(server.env)
+    try:
         return unittest.main(exit=False).result.wasSuccessful()
     finally:
-        server.terminate()
-        server.wait(timeout=20)
+        server.stop()
 
 
 if __name__ == "__main__":
