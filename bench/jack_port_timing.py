@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """How close to the step grid the notes sent to a JACK MIDI port fall, as a
 receiving JACK client timestamps them: a dummy JACK server of our own (48 kHz,
-periods of 256 frames, real-time priority where allowed) and the tests'
+periods of 256 frames, real-time priority where allowed) and our
 jack_midi_recorder as the receiver, which gives each message's frame and that
 frame's time on JACK's clock. The piece strikes a note on every step; each
 step's first note-on is compared with the ideal grid (first note plus k
@@ -107,7 +107,7 @@ def main():
     parser.add_argument("--realtime", action="store_true")
     args = parser.parse_args()
     recorder = args.recorder or os.path.join(os.path.dirname(os.path.abspath(args.tarnwick)),
-                                             "..", "tests", "outputs", "jack_midi_recorder")
+                                             "..", "bench", "jack_midi_recorder")
     if shutil.which("jackd") is None:
         print("SKIPPED: jackd is not installed (package jackd2)")
         return 77

@@ -1,21 +1,24 @@
 #!/usr/bin/python3
 """Tarnwick's JACK MIDI client against a private dummy JACK server, received by
-jack_midi_recorder and compared with the trace output. Usage: jack_midi_test.py
-TARNWICK RECORDER. Exits 77 (skipped) where no JACK server can start."""
+jack_midi_dump and compared with the trace output. Usage: jack_midi_test.py
+TARNWICK. Exits 77 (skipped) where no JACK server can start."""
 
+import itertools
 import os
+import re
 import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
 
-TARNWICK = RECORDER = None
+TARNWICK = None
 ENV = {}
 
 
@@ -33,24 +36,32 @@ def trace(*arguments):
     return [ticks[k] for k in sorted(ticks)]
 
 
+def jack(*command):
+    return subprocess.run(command, env=ENV, capture_output=True, text=True)
+
+
 class Recorder:
-    """jack_midi_recorder as NAME, connecting `source` to itself if given."""
+    """jack_midi_dump as NAME, with `source` connected to it once that appears."""
 
     def __init__(self, name="recorder", source=None):
-        self.port = f"{name}:in"
-        self.process = subprocess.Popen([RECORDER, name, *([source] if source else [])], env=ENV,
+        self.port = f"{name}:input"
+        self.process = subprocess.Popen(["jack_midi_dump", "-a", name], env=ENV,
                                         stdout=subprocess.PIPE, text=True)
-        assert self.process.stdout.readline() == "ready\n"
+        wait_for(lambda: self.port in jack("jack_lsp").stdout, "jack_midi_dump's port")
+        if source:
+            threading.Thread(target=wait_for, daemon=True, args=(
+                lambda: jack("jack_connect", source, self.port).returncode == 0, source)).start()
 
     def stop(self, how=signal.SIGTERM):
         """The frames and messages received, each message as three bytes."""
         self.process.send_signal(how)
         out = self.process.communicate(timeout=20)[0]
         frames, messages = [], []
-        for line in out.splitlines():
-            frame, *message = line.split()
-            frames.append(int(frame))
-            messages.append(" ".join((message + ["00", "00"])[:3]))
+        for frame, *fields in (line.split() for line in out.splitlines()):
+            data = [f.upper() for f in itertools.takewhile(re.compile("[0-9a-f]{2}").fullmatch,
+                                                           fields)]  # then a description
+            frames.append(int(frame.rstrip(":")))
+            messages.append(" ".join((data + ["00", "00"])[:3]))
         return frames, messages
 
 
@@ -115,17 +126,16 @@ class JackMidi(unittest.TestCase):
                     conf.write(f"[output]\nname=port:{recorder.port}\n")
                 window = subprocess.Popen([TARNWICK], env=dict(
                     ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
-                wait_for(lambda: recorder.port in subprocess.run(
-                    ["jack_lsp", "-c", "Tarnwick:out"], env=ENV, capture_output=True,
-                    text=True).stdout, "the window's port to connect")
+                wait_for(lambda: recorder.port in jack("jack_lsp", "-c", "Tarnwick:out").stdout,
+                         "the window's port to connect")
                 window.send_signal(how)
                 self.assertEqual(window.wait(timeout=30), 0)
                 self.assertEqual(recorder.stop()[1][-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
 
 
 def main():
-    global TARNWICK, RECORDER
-    TARNWICK, RECORDER = sys.argv.pop(1), sys.argv.pop(1)
+    global TARNWICK
+    TARNWICK = sys.argv.pop(1)
     server = None
     try:
         server = JackServer(f"tarnwick-test-{os.getpid()}", sync=True)

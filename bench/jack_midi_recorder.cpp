@@ -1,4 +1,4 @@
-// A JACK client for the tests: records the MIDI messages that reach its port
+// A JACK client for the benchmarks: records the MIDI messages that reach its port
 // "in" and at the end writes them one a line: the frame, then the bytes in
 // hexadecimal ("1234 90 3C 5A"); with -t, after the frame the time it is heard
 // on JACK's clock in microseconds ("1234 5678901.5 90 3C 5A").
