@@ -92,13 +92,16 @@ class PulseServer:
         _stop(self.process)
 
     def record(self, path):
-        """Records the null sink's monitor into `path` as raw mono float32 at
-        RATE; returns the recorder's process."""
+        """Records the null sink's monitor into `path` as raw stereo float32 at
+        RATE; a silent stream keeps the sink rendering in small blocks, so that
+        audio arrives as it is played. Returns the processes, to terminate."""
+        stream = ("--format=float32le", f"--rate={RATE}", "--channels=2", "--latency-msec=20",
+                  "--raw")
+        quiet = subprocess.Popen(["pacat", "--playback", f"--device={self.SINK}", *stream,
+                                  "/dev/zero"], env=self.env, stderr=subprocess.DEVNULL)
         with open(path, "wb") as raw:
-            return subprocess.Popen(
-                ["parec", f"--device={self.SINK}.monitor", "--format=float32le",
-                 f"--rate={RATE}", "--channels=1", "--raw", "--latency-msec=20"],
-                env=self.env, stdout=raw, stderr=subprocess.DEVNULL)
+            return [quiet, subprocess.Popen(["parec", f"--device={self.SINK}.monitor", *stream],
+                                            env=self.env, stdout=raw, stderr=subprocess.DEVNULL)]
 
 
 class JackServer:

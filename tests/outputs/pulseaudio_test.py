@@ -19,17 +19,6 @@ from audio_servers import RATE, PulseServer, Unavailable  # noqa: E402
 WINDOW = 2 * RATE // 20  # 50 ms of both channels
 
 
-def listen(server, path):
-    """Records the monitor into `path`; a silent stream keeps the null sink
-    rendering in small blocks, so that audio arrives as it is played."""
-    stream = ("--format=float32le", f"--rate={RATE}", "--channels=2", "--latency-msec=20", "--raw")
-    quiet = subprocess.Popen(["pacat", "--playback", f"--device={server.SINK}", *stream,
-                              "/dev/zero"], env=server.env, stderr=subprocess.DEVNULL)
-    with open(path, "wb") as raw:
-        return [quiet, subprocess.Popen(["parec", f"--device={server.SINK}.monitor", *stream],
-                                        env=server.env, stdout=raw, stderr=subprocess.DEVNULL)]
-
-
 def measure(path, start=0):
     """From byte `start` on: seconds above -50 dBFS (in 50 ms windows), the
     peak and the RMS level of those seconds."""
@@ -57,7 +46,7 @@ def loud_piece_is_clean(tarnwick, server, folder):
             file.seek(offset)
             file.write(struct.pack(f"<{len(values)}i", *values))
     recording = os.path.join(folder, "loud.raw")
-    helpers = listen(server, recording)
+    helpers = server.record(recording)
     try:
         # A machine busy with other work can starve the audio for a while: a
         # second try tells that from a program that plays nothing.
@@ -79,7 +68,7 @@ def loud_piece_is_clean(tarnwick, server, folder):
 
 def survives_a_server_restart(tarnwick, server, folder):
     before, after = (os.path.join(folder, name) for name in ("before.raw", "after.raw"))
-    player, helpers = play(tarnwick, server, "--seconds", "12"), listen(server, before)
+    player, helpers = play(tarnwick, server, "--seconds", "12"), server.record(before)
     try:
         deadline = time.monotonic() + 30  # the font loads, then it plays
         while measure(before)[0] < 0.5 and time.monotonic() < deadline:
@@ -87,7 +76,7 @@ def survives_a_server_restart(tarnwick, server, folder):
         server.kill()
         time.sleep(2)  # no server at all
         server.start()
-        helpers += listen(server, after)
+        helpers += server.record(after)
         stderr = player.communicate(timeout=40)[1]
     finally:
         player.kill()
