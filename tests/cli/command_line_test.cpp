@@ -1,5 +1,4 @@
-// The commands that compose and write at once, and the usage rules every
-// command shares, driven in-process.
+// The commands that compose and write, and the shared usage rules, in-process.
 
 #include <span>
 #include <string>
@@ -71,8 +70,7 @@ TEST(CommandLine, EachOutcomeHasItsStatusAndItsMessage) {
     EXPECT_EQ(dir.names(), std::vector<std::string>{"short.tarn"}) << "nothing written";
 }
 
-// A file name alone opens the window with it; everything else stays a command
-// line, errors included.
+// A file name alone opens the window with it; all else is a command line.
 TEST(CommandLine, AFileNameAloneIsForTheWindow) {
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{"my song.tarn"}, "my song.tarn"}, {{"--", "-odd.tarn"}, "-odd.tarn"}, {{""}, ""},
@@ -82,8 +80,7 @@ TEST(CommandLine, AFileNameAloneIsForTheWindow) {
     }
 }
 
-// Settings a dialog would show after opening a file with odd values, or
-// those after the controls have read them back.
+// Odd settings as a file holds them, or as the controls read them back.
 SongSettings oddSettings(bool asRead) {
     SongSettings s;
     s.seedCount = 3;
@@ -126,8 +123,7 @@ TEST(Commands, FollowTheSequenceADialogUserRuns) {
         runCli("--rand-seed 77 --export-midi=" + dir.file("odd.mid") + " --settings " + odd);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");
-    // By hand: start values, the file, the controls' clamps, the score and
-    // drum notes, then the events, all from one generator.
+    // By hand: start values, file, clamps, score, drums, events; one generator.
     RandomGenerator random(77);
     SongSettings s;
     applyStartValues(s, random);

@@ -1,6 +1,4 @@
-// `tarnwick --play`, driven in-process, and the step timer it plays on. The
-// trace output makes the performance visible: every message with the tick
-// that sent it.
+// `tarnwick --play` in-process, seen through the trace, and its step timer.
 
 #include <csignal>
 #include <cstdio>
@@ -22,7 +20,6 @@
 #include "playback/play_state.h"
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
-#include "playback/tick_grid.h"
 #include "playback/transport.h"
 #include "tests/cli/cli_run.h"
 #include "tests/support/temp_dir.h"
@@ -33,8 +30,7 @@ namespace {
 using std::chrono::milliseconds;
 using testing::runCli;
 
-// Records what a performance sends as trace lines, formatted here on their
-// own: the tick in decimal, then the three bytes in uppercase hexadecimal.
+// What a performance sends, as trace lines formatted here on their own.
 struct TickRecorder : MidiOutput {
     void send(std::uint32_t message) override {
         char line[64];
@@ -46,9 +42,8 @@ struct TickRecorder : MidiOutput {
     std::string text;
 };
 
-// What "Play", `ticks` ticks and "Stop" send, called through the library
-// directly: the start values of `seed`, or the settings file `path` opened
-// over them.
+// What Play, `ticks` ticks and Stop send through the library itself, from
+// `seed`'s start values or the file `path` opened over them.
 std::string expectedTrace(std::uint32_t seed, std::int64_t ticks,
                           const std::optional<std::string>& path) {
     RandomGenerator random(seed);
@@ -92,8 +87,7 @@ TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
         interrupter.join();
         ASSERT_EQ(result.status, 0) << result.err;
         EXPECT_EQ(result.err, "");
-        // The set-up's All Sound Off opens the trace; Stop's last one, with
-        // the number of ticks played, closes it.
+        // All Sound Off opens the trace; Stop's last, at the ticks played, ends it.
         EXPECT_TRUE(result.out.starts_with("0 B0 78 00\n"));
         const std::string last =
             result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1);
@@ -108,8 +102,7 @@ TEST(PlayCommand, TheTraceIsExactlyWhatTheLibrarySends) {
 }
 
 TEST(PlayCommand, SaysWhatIsWrongOnStandardError) {
-    // An output that cannot sound plays silently; bad usage and unreadable
-    // files end with status 2 before anything plays, renders or draws.
+    // Silent outputs play silently; bad usage and unreadable files end first.
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--play --ticks 3 --output none", 0, "No sound: the output is none\n"},
         {"--play --seconds 1 --ticks 1", 2, "give either --seconds or --ticks\n"},

@@ -38,9 +38,8 @@ std::vector<int> head(const Table& table, std::size_t count) {
     return {table.begin(), table.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
-// A seed count below 1 uses the first value alone, one above 8 all eight; a
-// repeat span of 1024 steps or more makes no window, however large (the span
-// takes 64 bits), and a span of 0 or less none either.
+// Seed counts clamp to 1..8; a repeat span of 0 or less, or of 1024 steps or
+// more however large (it takes 64 bits), makes no window.
 TEST(CanonGenerator, SeedCountsAndRepeatSpansBeyondTheirRange) {
     SongSettings s = withSeed({3, 5, -7, 1, -2, 6, 2, -8});
     const auto sameScore = [&](std::int32_t SongSettings::*field, std::int32_t a, std::int32_t b) {
@@ -57,11 +56,9 @@ TEST(CanonGenerator, SeedCountsAndRepeatSpansBeyondTheirRange) {
     EXPECT_FALSE(sameScore(&SongSettings::repeatLength, 0, 16));
 }
 
-// A zero seed never moves the pitch, so entry 0 shows one fold of the start
-// pitch and entry 1 a second: one reflection by whole octaves per turn.
+// A zero seed keeps the pitch: entries 0 and 1 show one fold each of the start.
 TEST(CanonGenerator, FoldReflectsByOctavesOncePerTurn) {
-    // High octave, start offset, entries 0 and 1. Octaves 5..7: bounds 60 and
-    // 84, fold amount 12. Octaves 5..6: never folded.
+    // High octave, start offset, entries 0 and 1; 5..7: bounds 60 and 84.
     const std::array<int, 4> cases[] = {{7, 37, 73, 73}, {7, 36, 84, 84},  {7, 12, 60, 60},
                                         {7, 52, 88, 76}, {7, -10, 50, 62}, {6, 70, 118, 118}};
     for (const auto& [high, offset, first, second] : cases) {
@@ -74,9 +71,8 @@ TEST(CanonGenerator, FoldReflectsByOctavesOncePerTurn) {
     }
 }
 
-// Seed 2 -1 at the start values over the minor scale, repeat 1 (a span of 4
-// steps) and harmony 3: voices 2 and 3 and the harmony replay their opening
-// in steps 4..7 and 12..15, voice 1's slow level joins in at step 3.
+// Seed 2 -1, minor, repeat 1 (a span of 4 steps), harmony 3: the copies replay
+// their opening in steps 4..7 and 12..15; voice 1's slow level joins at step 3.
 TEST(CanonGenerator, WorkedExampleEntryForEntry) {
     SongSettings s = withSeed({2, -1});
     s.scaleIndex = 0;
@@ -90,8 +86,7 @@ TEST(CanonGenerator, WorkedExampleEntryForEntry) {
     EXPECT_EQ(head(score.voice3Notes, 5), (std::vector<int>{50, 50, 53, 50, 55}));
 }
 
-// Voice 1 is never copied, but its slow level joins in at the first span's
-// end: with seed 1 and span 3 it adds 1 from step 3 on.
+// Voice 1's slow level joins at the first span's end: seed 1, span 3, +1 from step 3.
 TEST(CanonGenerator, VoiceOnesSlowLevelJoinsInAtTheRepeatSpan) {
     SongSettings s = withSeed({1});
     s.voiceOffset[0] = 0;
@@ -134,9 +129,8 @@ TEST(ScaleTable, RowsInListOrderWithTheirPitchClasses) {
     }
 }
 
-// Pitch, scale, transpose, note. The scale is tested before transposing;
-// 12 is the lowest note; one wrap at 128; additions wrap in 32 bits; an index
-// outside the table lets every class pass.
+// Pitch, scale, transpose, note: the scale before transposing, 12 the lowest,
+// one wrap at 128, 32-bit additions, every class outside the table.
 TEST(ScaleFilter, Edges) {
     constexpr int kMinor = 0;
     constexpr int kMajor = 1;
@@ -177,8 +171,7 @@ TEST(Random, RandBelowsIntegerRule) {
     }
 }
 
-// One generator drives the start and then Random All: the values pin the
-// order of the draws as well as their ranges.
+// One generator, start then Random All: the values pin the draws' order too.
 TEST(Random, StartValuesThenRandomAllFromOneGenerator) {
     SongSettings s{.reserved = {0, 0, 0, 77}};
     RandomGenerator random(7);

@@ -38,10 +38,8 @@ class ControlsExchange : public ::testing::Test {
     MemoryPanel panel;
 };
 
-// Box, text, field, value read. An unsigned read too large for the signed
-// field gives its upper bound, or the largest signed value where there is
-// none; one too large for 32 bits reads as 0, and so does a signed one
-// beyond the signed range. A minus sign counts only directly before digits.
+// Box, text, field, value read. Too large for the field: its upper bound, or
+// the largest signed value; beyond 32 bits or the signed range: 0.
 TEST_F(ControlsExchange, NumericBoxesAreClamped) {
     using S = SongSettings;
     const std::tuple<int, const char*, std::int32_t SongSettings::*, std::int32_t> cases[] = {
@@ -80,9 +78,8 @@ TEST_F(ControlsExchange, OctaveRangesFollowThePairRule) {
     }
 }
 
-// A loaded file's values are shown as they are and clamped when read. The
-// lists hold 19 scales, 128 instruments and 62 drums: beyond them nothing is
-// selected and the field keeps its value, as reserved, never shown, does.
+// A file's values are shown as they are and clamped when read; past the end of
+// a list nothing is selected and the field keeps its value, as reserved does.
 TEST_F(ControlsExchange, ValuesFromAFileAreShownUnclampedAndClampedOnRead) {
     SongSettings loaded = start;
     loaded.volume[0] = -1;
@@ -114,8 +111,7 @@ TEST_F(ControlsExchange, ValuesFromAFileAreShownUnclampedAndClampedOnRead) {
     EXPECT_EQ(readWith(control::kSeed, std::string(60, ' ') + "12345").seed[0], 123);
 }
 
-// Text, count, values read; the entries after them keep their 77. Beyond 32
-// bits a value saturates, whatever its length.
+// Text, count, values read; the entries after them keep their 77.
 TEST(SeedText, ParsesLikeIntegerConversions) {
     const std::tuple<const char*, int, std::vector<std::int32_t>> cases[] = {
         // clang-format off
@@ -139,8 +135,7 @@ TEST(SeedText, ParsesLikeIntegerConversions) {
     }
 }
 
-// The counted values; all eight for a count outside 0..8. The longest text
-// is shown whole and reads back.
+// The counted values; all eight for a count outside 0..8.
 TEST(SeedText, FormatShowsTheCountedValues) {
     SeedValues seed = {1, -2, 3, 4, 5, 6, 7, -8};
     EXPECT_EQ(formatSeed(seed, 3), "1 -2 3");
@@ -153,8 +148,7 @@ TEST(SeedText, FormatShowsTheCountedValues) {
     EXPECT_EQ(seed, lowest);
 }
 
-// The file name without its last extension; no title for a path without a
-// folder or without a name. Full stops in folder names do not count.
+// The file name without its last extension; none without a folder or a name.
 TEST(WindowTitle, IsTheFileNameWithoutItsLastExtension) {
     const std::pair<std::filesystem::path, std::string> cases[] = {
         // clang-format off

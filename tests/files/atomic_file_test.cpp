@@ -18,8 +18,7 @@ class AtomicFile : public ::testing::Test {
   protected:
     void SetUp() override { testing::writeBytes(target, previous); }
 
-    // A failed write names the file and the reason, and leaves the target as
-    // it was and no temporary file behind.
+    // A failed write says why and leaves the target and no temporary file.
     void expectRefused(const FileResult& result, const std::string& path, const std::string& reason,
                        std::size_t files = 1) {
         EXPECT_EQ(result.message(), path + ": " + reason);
@@ -44,9 +43,7 @@ TEST_F(AtomicFile, ReplacesTheFileALinkNamesAndKeepsItsMode) {
     EXPECT_EQ(dir.names().size(), 2u);
 }
 
-// A file-size limit makes the write stop after 200 of the 312 bytes, also
-// for root; the limit is lifted straight after. Then the last step, the
-// rename, fails over a folder.
+// A file-size limit stops the write at 200 bytes; then a rename over a folder.
 TEST_F(AtomicFile, AWriteOrRenameThatFailsChangesNothing) {
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);

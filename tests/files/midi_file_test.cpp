@@ -1,6 +1,4 @@
-// The export: the event list, then the Standard MIDI File. The event list is
-// the performance's first pass (tests/playback compares the two) but for
-// one thing: a rest still draws its velocity.
+// The export: the event list (a rest still draws its velocity), then the file.
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,10 +25,8 @@ using Bytes = std::vector<std::uint8_t>;
 using Events = std::vector<MidiEvent>;
 constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 
-// Voice 1 sounds, held, on every step; the other lines rest, each rest still
-// drawing its velocity; a beat below 1 counts as 1, so a drum strikes every
-// step, drawing its velocity and, six times in eight, a slot. Velocities are
-// kept within a data byte and times take 64 bits.
+// Voice 1 holds on every step, the others rest; a beat below 1 counts as 1, so a
+// drum strikes every step, drawing its velocity and, six times in eight, a slot.
 TEST(MidiEvents, RestsDrawTheirVelocityAndNothingOverflows) {
     Score score;
     score.voice1Notes.fill(60);
@@ -67,9 +63,8 @@ TEST(MidiFile, VariableLengthQuantities) {
     EXPECT_EQ(static_cast<std::size_t>(written), out.size());
 }
 
-// Division (ticks per quarter, offset 12) and tempo (us per quarter, offset
-// 26): a quarter note of 8 steps, from 2098 ms of 4, from 4195 of 2, from
-// 8389 of 1, and beyond 16777 ms a fixed second; always one tick per ms.
+// Division (offset 12) and tempo (offset 26): a quarter of 8 steps, from 2098 ms
+// of 4, from 4195 of 2, from 8389 of 1, beyond 16777 ms a second; 1 tick a ms.
 TEST(MidiFile, DivisionAndTempo) {
     const std::pair<std::int32_t, int> stepAndDivision[] = {
         // clang-format off
@@ -95,10 +90,8 @@ TEST(MidiFile, RefusesOnlyWhatNoFileCanHold) {
     EXPECT_FALSE(encodeMidiFile(s, Events{{0, packShortMessage(0x90, 200, 1)}}).ok());
 }
 
-// What an independent reader, python3-mido, must find: format 1 with one
-// track; at tick 0 the tempo, 4/4 meter, each voice's program (clamped into
-// 0..127) and, where its flag is set, its modulation wheel at 63; then every
-// event at its millisecond, and the end of the track.
+// What python3-mido must find: format 1, one track; at tick 0 the tempo, 4/4,
+// the programs and the set modulation wheels; every event at its millisecond.
 std::string expectedMidoView(const SongSettings& s, const Events& events) {
     const MidiTiming timing = midiTiming(s.stepMs);
     std::ostringstream view;
@@ -126,8 +119,7 @@ std::string expectedMidoView(const SongSettings& s, const Events& events) {
     return view.str();
 }
 
-// A random arrangement with every line busy, drums on every step, and steps
-// longer than the tempo field allows at 8 steps per quarter.
+// Every line busy, drums on every step, steps too long for 8 to a quarter.
 TEST(MidiFile, MidoReadsWhatWeWrite) {
     RandomGenerator random(12);
     SongSettings s;

@@ -11,9 +11,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Each field holds its word's index times 65537, stored as the bytes
-// {i, 0, i, 0}: a field at the wrong offset or in the wrong byte order shows.
-// voiceOffset[0], word 20, holds -12 to show the sign.
+// Field i holds i * 65537, the bytes {i, 0, i, 0}: a wrong offset or byte order
+// shows. voiceOffset[0], word 20, holds -12 to show the sign.
 SongSettings numberedSettings() {
     SongSettings s;
     std::int32_t word = 1; // word 0 is the version
@@ -41,9 +40,8 @@ Bytes numberedFile() {
     return file;
 }
 
-// Saved as the layout says; loaded from the first 312 bytes of a longer file
-// without a look at the version word. A shorter, missing or unreadable file
-// changes nothing.
+// Loaded from the first 312 bytes whatever the version; a shorter, missing or
+// unreadable file changes nothing.
 TEST(SettingsFile, SaveAndLoad) {
     testing::TempDir dir;
     const std::string path = dir.file("song.tarn");

@@ -1,7 +1,5 @@
-// The built-in synthesiser: the clock that maps time onto the audio frames,
-// the queue that applies messages at the render block nearest their due frame,
-// the real SoundFont rendered as a perfectly regular sound card would play it
-// (this machine has none), and the whole output through a stand-in card.
+// The built-in synthesiser: its clock and queue, the real SoundFont rendered as
+// a regular card would play it, and the whole output through a stand-in card.
 
 #include <algorithm>
 #include <chrono>
@@ -44,9 +42,8 @@ SteadyClock::time_point at(double seconds) {
 }
 
 TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
-    // A card whose frame f plays at origin + f / rate s, called for 256 frames up
-    // to `jitter` s late, `burst` periods at a time (several periods per buffer);
-    // after a stall every frame plays `stall` s later. `tolerance` (s): over 50 ms.
+    // Frame f plays at origin + f / rate, called up to `jitter` s late, `burst`
+    // periods at a time; after a stall `stall` s later. `tolerance` in s.
     const struct {
         const char* name;
         double ppmFast, jitter;
@@ -111,9 +108,8 @@ SampleClock exactClock(SteadyClock::time_point start = at(0.0)) {
 
 // Whether and in which order; where each lands is checked end to end below.
 TEST(MessageScheduler, KeepsTheOrderSentAndDropsOnlyStaleNoteOns) {
-    // Message times in frames. Note-ons a second past due are stale and dropped;
-    // all else (a velocity 0 note-on is a note-off) applies at once, as does a
-    // note 0.1 s late. A message due before the one sent before it waits for it.
+    // Times in frames. Note-ons a second late are dropped, the rest applied at
+    // once; a message due before the one sent before it waits for that one.
     const std::pair<double, std::uint32_t> sent[] = {
         {-kRate, msg(0xC0, 19)},         {-kRate, msg(0x90, 60, 100)},
         {-kRate, msg(0x90, 61, 0)},      {-0.1 * kRate, msg(0x90, 63, 100)},
@@ -128,8 +124,7 @@ TEST(MessageScheduler, KeepsTheOrderSentAndDropsOnlyStaleNoteOns) {
                                                        {0, msg(0x90, 63, 100)},
                                                        {10, msg(0x90, 60, 1)},
                                                        {10, msg(0x80, 60)}}));
-    // Until a message time is set, a message is due a latency (13.8 blocks)
-    // after it is sent, not dropped as stale.
+    // With no message time set, a latency (13.8 blocks) after it is sent.
     const SampleClock clock = exactClock(SteadyClock::now());
     MessageScheduler unstamped;
     unstamped.send(msg(0x90, 60, 1));
@@ -151,9 +146,8 @@ TEST(MessageScheduler, AFullQueueKeepsInstrumentsAndControllersButDropsNotes) {
         scheduler.send(m);
     }
     EXPECT_EQ(scheduler.pending(), MessageScheduler::kCapacity);
-    // Room for two: the next send queues the first two kept messages (mode
-    // messages, then the last program, then controllers); its own note is
-    // dropped. Once there is room, the rest go before the next message.
+    // Room for two: the next send queues two kept messages (mode, last program,
+    // controllers) and drops its note; once there is room, the rest go first.
     drain(scheduler, exactClock(), 1);
     scheduler.send(msg(0x93, 61, 100));
     Applies applied = drain(scheduler, exactClock(), 11);
@@ -184,8 +178,7 @@ class BuiltinSynthTest : public ::testing::Test {
             scheduler.send(m);
         }
     }
-    // One period (garbage until rendered) heard from `heard` seconds on, kept
-    // in `audio` (the left channel); true while the renderer wants to run.
+    // One period heard at `heard` s, its left channel kept; true while running.
     bool period(double heard, int frames = 256) {
         std::vector<float> left(static_cast<std::size_t>(frames), 1.0f), right(left);
         const bool running = renderer.render({left.data(), right.data(), frames, at(heard)});
@@ -218,14 +211,12 @@ class BuiltinSynthTest : public ::testing::Test {
 };
 
 TEST_F(BuiltinSynthTest, PlacesEachNoteAtTheBlockBoundaryNearestItsDueFrame) {
-    // Sent before the first render and long past due ("Play" pressed while the
-    // font loaded): these must not all fire at once.
+    // Long past due before the first render (Play while loading): not all at once.
     scheduler.setMessageTime(at(-2.0));
     for (int key = 40; key < 80; ++key) {
         scheduler.send(msg(0x90, key, 100));
     }
-    // Hits 8192 frames apart, `offset` frames after a boundary; the first
-    // gives the delay from a note's first block to its first audible frame.
+    // Hits 8192 frames apart, `offset` after a boundary; the first gives the delay.
     const double offsets[] = {0.0, 1.0, 17.5, 31.0, 31.9, 32.1, 40.0, 63.0};
     const auto due = [&](std::size_t i) {
         return 8192.0 * static_cast<double>(i + 1) + offsets[i];
@@ -244,9 +235,8 @@ TEST_F(BuiltinSynthTest, PlacesEachNoteAtTheBlockBoundaryNearestItsDueFrame) {
 }
 
 TEST_F(BuiltinSynthTest, NotesEndInTheOrderSentAndAllSoundOffCutsEveryVoice) {
-    // Voice 2 strikes a key and the harmony's note-off for that key follows in
-    // the same tick: the note ends at once. In the other order it is held,
-    // until All Sound Off silences it within a render block.
+    // A note-off after a note-on in one tick ends it; in the other order it is
+    // held, until All Sound Off silences it within a render block.
     sendAt(0.0, {msg(0xC1, 16)}); // drawbar organ: sustains while held, stops at once
     sendAt(0.1, {msg(0x91, 60, 100), msg(0x81, 60)});
     sendAt(2.0, {msg(0x81, 60), msg(0x91, 60, 100)});
@@ -273,8 +263,7 @@ TEST_F(BuiltinSynthTest, StopsRenderingOnceEverythingHasRungOutAndWakesForTheNex
 }
 
 TEST_F(BuiltinSynthTest, ASinkSlowToStartPutsOffThePerformanceInsteadOfBunchingIt) {
-    // Two hits a step apart; the sink's first period after the silence is
-    // heard 30 ms after the first hit was due.
+    // Two hits a step apart; the sink's first period is heard 30 ms late.
     sendAt(0.0, {kWoodBlock});
     sendAt(0.175, {kWoodBlock});
     for (int i = 0; i < 40; ++i) {

@@ -1,5 +1,4 @@
-// Outputs chosen by name, and what MIDI ports are handed and when. Our JACK
-// client meets a real JACK server in jack_midi_test.py.
+// Outputs chosen by name, and what MIDI ports are handed and when.
 
 #include <sstream>
 #include <tuple>
@@ -54,26 +53,8 @@ TEST(OutputFactory, ListsFromOneTableTheCommandLinesAndTheMenusWay) {
     EXPECT_FALSE(isOutputName("port:") || isOutputName("virtual:x") || isOutputName(""));
 }
 
-TEST(OutputFactory, ARememberedOutputThatCannotOpenGivesWayToTheBuiltInSynthesiser) {
-    OutputOptions options;
-    options.name = "port:Nothing Like It";
-    std::string note;
-    const auto output = openRememberedOutput(options, note);
-    EXPECT_EQ(note, "The output port:Nothing Like It could not be opened (" +
-                        openMidiOutput(options)->status().substr(10) + "). ");
-    EXPECT_TRUE(output->status().starts_with("Built-in synthesiser") ||
-                output->status().starts_with("No sound")) // no font or audio here
-        << output->status();
-    note.clear();
-    options.name = "none";
-    EXPECT_TRUE(openRememberedOutput(options, note)->isSilent());
-    EXPECT_EQ(note, "");
-}
-
-// What a port is handed, in order, from messages sent at the given times (ms):
-// "F8@40" for a clock pulse due 40 ms after the start, "<" after it when handed
-// before the last round. A round takes what is due by its limit, at most
-// `perRound` messages (a JACK cycle's buffer).
+// What a port is handed: "F8@40" a pulse due at 40 ms, "<" before the last
+// round. A round takes what is due by its limit, at most `perRound`.
 std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int>>& sent,
                                   std::vector<int> limitsMs, int perRound = 100) {
     const auto ns = [](int ms) { return std::int64_t{ms} * 1'000'000 + 7'000'000'000; };

@@ -18,9 +18,7 @@ double sine(int frame, double hz, double level) {
     return level * std::sin(2.0 * std::numbers::pi * hz * frame / 44100.0);
 }
 
-// `frames` frames of f (the right channel inverted) through a stage of gain 1,
-// in periods of 97 frames as an audio callback might ask; the input and the
-// output, left and right.
+// `frames` of f (right inverted) through a stage of gain 1 in periods of 97.
 struct Limited {
     OutputStage stage{{.gain = 1.0}};
     std::vector<float> in, left, right;

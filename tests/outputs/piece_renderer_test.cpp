@@ -1,6 +1,4 @@
-// Rendering the piece to sound with the real SoundFont: its length, where its
-// notes sound, its level, and the files it writes or, cancelled or failed,
-// does not leave.
+// The piece rendered with the real SoundFont: length, onsets, level, files.
 
 #include <algorithm>
 #include <cmath>
@@ -93,8 +91,7 @@ class PieceRendererTest : public ::testing::Test {
 };
 
 TEST_F(PieceRendererTest, NotesStartOnTheStepsWhereTheListHasNoteOns) {
-    // A wood block in drum slot 0 only and no voices: the hits drawn to the
-    // other slots are silent, so the note-ons fall irregularly.
+    // A wood block in slot 0 only, no voices: the note-ons fall irregularly.
     compose([](SongSettings& s) {
         s.stepMs = 100;
         s.beatLength = 3;
@@ -106,8 +103,7 @@ TEST_F(PieceRendererTest, NotesStartOnTheStepsWhereTheListHasNoteOns) {
     render();
     ASSERT_EQ(static_cast<std::int64_t>(left.size()), pieceFrames(100));
     EXPECT_EQ(left.back(), 0.0f) << "faded out";
-    // An onset: a 64-frame block louder than 0.05 after 16 quiet ones; each
-    // within a block of its note-on's frame.
+    // Onsets (a loud 64-frame block after 16 quiet) within a block of the note-on.
     std::size_t next = 0;
     int quiet = 16;
     for (std::size_t b = 0; b + 64 <= left.size(); b += 64) {
@@ -166,8 +162,7 @@ TEST_F(PieceRendererTest, WritesEachFormatWholeOrLeavesNoFile) {
         std::filesystem::remove(dir.file(name));
     }
 
-    // Whatever stops a render, the target keeps its old content and nothing
-    // else is left in the folder.
+    // Whatever stops a render, the target is kept and nothing else is left.
     const std::string target = dir.file("old.wav");
     testing::writeBytes(target, {1, 2, 3});
     const auto halfway = [](double done) { return done < 0.5; };

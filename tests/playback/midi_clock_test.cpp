@@ -20,8 +20,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-// A one-note piece (voice 1 strikes note 60 on step 0, then rests) played to a
-// log of each message's text with its message time, in ms after kStart.
+// A one-note piece played to a log of messages with their times after kStart.
 struct Performance : MidiOutput {
     explicit Performance(bool isPort) : port(isPort) {
         score.voice1Notes[0] = 60;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@
 #include "playback/step_player.h"
 #include "playback/tick_grid.h"
 #include "playback/transport.h"
+#include "tests/support/message_text.h"
 
 namespace tarnwick {
 namespace {
@@ -29,8 +31,7 @@ std::string hex(int value) {
     return text;
 }
 
-// A performance pumped by hand. Messages read as text ("90 3C 5A"); `replay`
-// runs in step with the player's generator to know what it must draw.
+// A performance pumped by hand; `replay` follows the player's generator.
 struct Performance {
     SongSettings settings{.volume = {90, 80, 70}};
     Score score;
@@ -42,10 +43,7 @@ struct Performance {
 
     Texts sent() {
         Texts result;
-        for (const std::uint32_t m : output.messages) {
-            result.push_back(hex(messageStatus(m)) + " " + hex(messageData1(m)) + " " +
-                             hex(messageData2(m)));
-        }
+        std::ranges::transform(output.messages, std::back_inserter(result), testing::messageText);
         output.messages.clear();
         return result;
     }
@@ -60,9 +58,8 @@ struct Performance {
     std::string velocity(int base) { return hex(base + randBelow(replay, 32)); }
 };
 
-// Each voice channel is silenced and set up; the counters are reset so the
-// first tick plays step 0 with a drum, the last notes are kept, and the
-// timer runs at the step length. Stop silences the channels, even when idle.
+// Each channel is silenced and set up, the counters reset, the last notes kept,
+// the timer set; Stop silences the channels, even when idle.
 TEST(Transport, StartAndStop) {
     Performance p;
     p.settings.instrument = {200, 40, 127}; // kept in a data byte
@@ -72,8 +69,7 @@ TEST(Transport, StartAndStop) {
     p.settings.stepMs = 133;
     p.settings.drumKit = {0, 1, 61, 62, -1, 9, 2147483647, 30};
     p.state = {517, 3, 5, {60, 61, 62, 63}};
-    // All sound off, program, wheel, then portamento on (time 63, control
-    // from note 1) or off.
+    // All sound off, program, wheel, portamento on (time 63, from note 1) or off.
     EXPECT_EQ(p.start(),
               (Texts{"B0 78 00", "C0 7F 00", "B0 01 00", "B0 41 01", "B0 05 3F", "B0 54 01",
                      "B1 78 00", "C1 28 00", "B1 01 3F", "B1 41 00", "B2 78 00", "C2 7F 00",
@@ -90,8 +86,8 @@ TEST(Transport, StartAndStop) {
     }
 }
 
-// Each line ends its own last note unless it holds, then strikes; the
-// harmony uses voice 2's channel and hold flag but keeps its own last note.
+// Each line ends its last note unless held, then strikes; the harmony has voice
+// 2's channel and hold flag but its own last note.
 TEST(PlayStep, FirstTickPlaysEveryLineInOrderThenDrumSlotZero) {
     Performance p;
     p.settings.harmonyOffset = 4;
@@ -109,8 +105,7 @@ TEST(PlayStep, FirstTickPlaysEveryLineInOrderThenDrumSlotZero) {
     EXPECT_EQ(p.state.lastNote, (std::array<std::int32_t, 4>{72, 60, 3, 64}));
 }
 
-// Rests, entries above 127 and the harmony with offset 0 send and draw
-// nothing and keep their last note. After step 1023 the player plays step 0.
+// Rests, entries above 127 and harmony offset 0 send and draw nothing; 1023 wraps.
 TEST(PlayStep, RestsSendAndDrawNothingAndTheLastStepWrapsToTheFirst) {
     Performance p;
     p.score.voice1Notes[0] = 128;
@@ -130,8 +125,7 @@ TEST(PlayStep, RestsSendAndDrawNothingAndTheLastStepWrapsToTheFirst) {
     EXPECT_EQ(p.state.playPosition, 1);
 }
 
-// The beat counts ticks, so it runs on across the wrap: 1024 = 146 * 7 + 2,
-// so with a beat of 7 the second pass hits steps 5, 12, 19, ...
+// The beat counts ticks across the wrap: 1024 = 146 * 7 + 2, so 5, 12, 19, ...
 TEST(PlayStep, DrumBeatCountsTicksAcrossTheWrap) {
     Performance p;
     p.settings.beatLength = 7;
@@ -149,9 +143,8 @@ TEST(PlayStep, DrumBeatCountsTicksAcrossTheWrap) {
               (std::vector<int>{5, 12, 19}));
 }
 
-// Of each cycle of eight hits the first plays slot 0, the second slot 1, the
-// others a drawn slot; a silent slot still draws. A beat made smaller than
-// the count so far strikes at the next tick.
+// Each eight hits play slots 0, 1, then six drawn ones (a silent one too); a
+// beat made smaller than the count so far strikes at the next tick.
 TEST(PlayStep, DrumCycleStrikesSlotsZeroAndOneThenDrawsSix) {
     Performance p;
     p.settings.beatLength = 1;
@@ -168,10 +161,8 @@ TEST(PlayStep, DrumCycleStrikesSlotsZeroAndOneThenDrawsSix) {
     EXPECT_EQ(p.tick().size(), 1u);
 }
 
-// The export is the performance's first pass: the same messages in the same
-// order from the same draws, each at its step times the step length. The
-// score has no rests (chromatic, octaves 1..10), for which the export alone
-// would still draw a velocity. Velocities beyond a data byte are clamped.
+// The export is the first pass: the same messages and draws, each at its step
+// times the step length. No rests here, for which the export alone draws.
 TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
     Performance p;
     randomiseAll(p.settings, p.random);
@@ -195,9 +186,8 @@ TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
     EXPECT_EQ(buildMidiEvents(p.settings, p.score, exportRandom), performed);
 }
 
-// Each tick's arrival and the ideal time it belongs to, in ms after the start:
-// a tick a little late, or almost a period late, keeps the grid; one a whole
-// period late or more (one was missed) starts it again there.
+// Arrival and ideal time in ms: a tick less than a period late keeps the grid,
+// one a whole period late (one was missed) starts it again there.
 TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissed) {
     using std::chrono::milliseconds;
     const SteadyClock::time_point start{std::chrono::seconds(100)};

@@ -1,6 +1,5 @@
 #pragma once
-// A fresh folder under the system's temporary directory, removed with
-// everything in it when the test ends, and whole-file reads and writes.
+// A fresh temporary folder, removed when the test ends; whole-file I/O.
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,9 +18,7 @@ class TempDir {
         path_ = mkdtemp(pattern.data());
     }
     ~TempDir() {
-        std::error_code ignored; // a test may have left the folder read-only
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;

@@ -1,5 +1,4 @@
-// What the window offers a desktop user beyond its commands: undo and redo, a
-// file opened at start, the recent files across runs, and the shortcuts.
+// Undo and redo, a file opened at start, recent files across runs, shortcuts.
 
 #include <QFile>
 #include <QMenu>
@@ -125,8 +124,7 @@ void DesktopConveniencesTest::shortcutsRunTheirCommandsFromAnEdit() {
     click(dialog, control::kRandomCanon);
     auto* seed = control<QLineEdit>(dialog, control::kSeed);
     QTest::keyClicks(seed, " 5");
-    // In order, on one dialog; nothing runs the first Ctrl+Z, which undoes the
-    // typing in the seed box.
+    // In order, on one dialog; the first Ctrl+Z undoes the typing in the seed box.
     const std::pair<QKeySequence, const char*> rows[] = {
         {Qt::CTRL | Qt::Key_Z, nullptr},
         {Qt::CTRL | Qt::Key_O, "&Open..."},

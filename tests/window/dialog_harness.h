@@ -1,7 +1,6 @@
 #pragma once
-// Drives the real dialog under the offscreen platform. With no sound card or
-// MIDI hardware here, it plays into LoggedOutputs (a mock), ticked by hand or
-// by the application's real QtStepTimer.
+// The real dialog under the offscreen platform, playing into LoggedOutputs (a
+// mock: there is no sound card here), ticked by hand or by the real QtStepTimer.
 
 #include <algorithm>
 #include <functional>
@@ -48,8 +47,7 @@ class LoggedOutput : public MidiOutput {
     std::shared_ptr<OutputLog> log_;
 };
 
-// A shown dialog with a fixed random seed, over logged outputs (or the ones
-// `openOutput` opens); preferences are kept in `preferences` or nowhere.
+// A shown dialog with a fixed random seed, over logged outputs or `openOutput`'s.
 struct DialogRig {
     explicit DialogRig(bool realTimer = false, OpenOutput openOutput = {},
                        std::shared_ptr<QSettings> preferences = nullptr)
@@ -158,8 +156,7 @@ inline QAction* menuItem(MainDialog& dialog, const QString& menuText) {
     return found == actions.end() ? nullptr : *found;
 }
 
-// Runs handler on the next modal window of type T once it is open, from
-// whatever modal loop is running then.
+// Runs handler on the next modal window of type T, from whatever loop runs then.
 template <class T>
 void whenModal(std::function<void(T*)> handler) {
     auto* poll = new QTimer(qApp);
@@ -175,9 +172,8 @@ void whenModal(std::function<void(T*)> handler) {
     poll->start();
 }
 
-// Answers the next chooser: types the name and accepts it (also where the
-// button is disabled, to see its own refusal), or cancels for an empty name;
-// then runs `after`. Returns title, filter, folder, proposed name, save/open.
+// Answers the next chooser: accepts the name (even if disabled) or cancels for
+// none, then runs `after`. Returns title, filter, folder, name, save/open.
 inline std::shared_ptr<QStringList> answerChooser(const QString& name,
                                                   std::function<void()> after = {}) {
     auto seen = std::make_shared<QStringList>();

@@ -1,5 +1,4 @@
-// The file chooser on Qt's own file dialog, and the real dialog's four file
-// commands driven through it, typing into the chooser as a user would.
+// The file chooser, and the dialog's file commands typed into it as a user would.
 
 #include <filesystem>
 
@@ -59,8 +58,7 @@ void FileChooserTest::chooserRefusesWhatItCannotOpenOrWriteAndAsksBeforeReplacin
                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                         fs::perm_options::remove);
     }
-    // Saving or not, the name typed, the answer, what the message says. Each
-    // keeps the chooser open; a name typed without an extension gets one.
+    // Saving, name, answer, message: each keeps the chooser open; "taken" gets .tarn.
     const std::tuple<bool, QString, QMessageBox::StandardButton, const char*> refused[] = {
         {false, inFolder("absent.tarn"), QMessageBox::Ok, "absent.tarn"},
         {true, inFolder("locked.tarn"), QMessageBox::Ok, "read-only"},
@@ -99,8 +97,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
         QVERIFY(rig.timer->running && rig.log->messages.size() == sent);
         QCOMPARE(dialog.windowTitle(), title);
     };
-    // A file that cannot be read, then a cancel of each command: the next
-    // chooser starts in that file's folder, the one after a cancel at home.
+    // A file that cannot be read, then a cancel of each command (back at home).
     touch(inFolder("short.tarn"), 96);
     auto error = answerMessage();
     answerChooser(inFolder("short.tarn"));
@@ -129,8 +126,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     }
     QCOMPARE(QDir(unicodeFolder).entryList(QDir::Files), QStringList{"short.tarn"});
 
-    // Save, past 260 characters in several scripts, writes what the controls
-    // show; a name's own extension stays.
+    // Save, past 260 characters in several scripts, keeps a name's own extension.
     const QString deep = inFolder(QStringList(4, "Папка-フォルダ-" + QString(60, u'ä')).join('/'));
     QVERIFY(QDir().mkpath(deep) && deep.size() > 260);
     const QString name = "Kanon № 3 — ♫ 曲";
@@ -143,8 +139,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     QVERIFY(loadSettingsFile(toFilesystemPath(deep + "/" + name + ".canon").string(), saved).ok());
     QCOMPARE(saved.volume[1], 71);
 
-    // Export, in the previous choice's folder, the score of the last Play
-    // with a volume typed since; the timer goes on meanwhile.
+    // Export: the last Play's score, a volume typed since; the timer goes on.
     retype(dialog, kSeed, "1 1 1");
     retype(dialog, kVolume, "40");
     seen = answerChooser(deep + "/canon", [&] { rig.tick(); });
@@ -156,8 +151,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     QFile midi(deep + "/canon.mid");
     QVERIFY(midi.open(QIODevice::ReadOnly) && midi.read(4) == "MThd");
 
-    // Open stops playback, and the record and every control follow the file,
-    // bytes no control shows included.
+    // Open stops playback; record and controls follow the file, reserved too.
     saved.reserved[3] = 99;
     QVERIFY(saveSettingsFile(toFilesystemPath(deep + "/second.tarn").string(), saved).ok());
     retype(dialog, kVolume + 1, "12");

@@ -1,5 +1,4 @@
-// The real main dialog: its controls against the in-memory panel's rules, and
-// every command driven through its buttons, keys and menu.
+// The real main dialog: its controls, and every command through buttons, keys and menus.
 
 #include <csignal>
 #include <set>
@@ -103,8 +102,7 @@ void MainDialogTest::tabTypingAndEnterDoNothingButMoveAndType() {
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QString("Tarnwick (permutating fugal canons)"));
     const SongSettings before = dialog.records().settings;
-    // Tab goes round in the table's order. Digits-only edits refuse every
-    // other key; signed ones take a leading minus. Enter does nothing.
+    // Tab goes round in order; edits take digits (and a sign); Enter does nothing.
     const auto focusId = [] { // of the control, or the combo box, holding the focus
         QWidget* focus = QApplication::focusWidget();
         const QVariant id = focus->property("controlId");
@@ -159,8 +157,7 @@ void MainDialogTest::playReadsTheControlsTicksRandomisesRestartsAndStops() {
     dialog.timerTick(ideal); // a tick hands its ideal time to the output
     QCOMPARE(rig.log->times, std::vector<SteadyClock::time_point>{ideal});
 
-    // Random Canon writes a new seed in the seed box alone; the music goes on
-    // and an unsaved edit stays unread.
+    // Random Canon writes the seed box alone; the music goes on, an edit unread.
     retype(dialog, kVolume + 2, "44");
     const QStringList before = readEverything(dialog.panel());
     const Score score = dialog.records().score;
@@ -172,8 +169,7 @@ void MainDialogTest::playReadsTheControlsTicksRandomisesRestartsAndStops() {
     QVERIFY(s.volume[2] == 90 && rig.timer->starts == 1 && rig.log->messages.size() == sent);
     QCOMPARE(dialog.records().score, score);
 
-    // Play while playing starts again at step 0, with a seed typed meanwhile;
-    // Stop and Random All stop, and Random All then shows its new record.
+    // Play while playing starts again with the seed typed; Stop and Random All stop.
     retype(dialog, kSeed, "3 -1 4 -1 5");
     for (const int stopping : {kStop, kRandomAll}) {
         const std::vector<std::uint32_t> again = expectedPlay(dialog, 1);
@@ -223,8 +219,7 @@ void MainDialogTest::everyWayOutEndsTheDialogAndClosesTheOutput() {
     QCOMPARE(rig.log->messages.back(), kAllSoundOff.back());
 }
 
-// An output device that finishes opening when the test says so, as the
-// built-in synthesiser does once its sound font has loaded.
+// Opens when the test says so, as the built-in synthesiser once its font has loaded.
 struct SlowOpeningDevice final : OutputDevice {
     explicit SlowOpeningDevice(const bool& flag) : opened(flag) {}
     void send(std::uint32_t /*message*/) override {}
@@ -288,8 +283,7 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
         rig.tick(); // step 1
         rig.tick(); // step 2, where the port's clock joins
         QCOMPARE(rig.dialog.statusText(), QString("Test output: port:A&B"));
-        // The output left gets note-offs and All Sound Off; the port the set-up,
-        // then the rest of the performance, as if nothing had happened.
+        // The output left is silenced; the port gets the set-up, then the rest.
         std::vector<std::uint32_t> silenced(left.begin() + before, left.end());
         std::erase_if(silenced, [](std::uint32_t m) { return (m & 0xF0u) == 0x80u; });
         QCOMPARE(silenced, kAllSoundOff);
@@ -317,8 +311,7 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
     QCOMPARE(shown(again.dialog).filter("x "),
              QStringList({"x A&&B (JACK)", "x Send MIDI &Clock"}));
 
-    // On the desktop, a remembered port that is gone gives way to the built-in
-    // synthesiser at the start, and the status line says why.
+    // A remembered port that is gone gives way to the built-in synthesiser.
     OutputPreferences gone;
     gone.output = "port:Nothing Like It";
     std::string said;

@@ -1,5 +1,4 @@
-// The piano roll in the real window: its place, what it draws after Play, and
-// how little a tick repaints.
+// The piano roll in the real window: its place, its picture, how little a tick repaints.
 
 #include <QGridLayout>
 #include <QPaintEvent>
