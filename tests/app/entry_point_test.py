@@ -1,8 +1,5 @@
-"""The built program: arguments run a command, with its output and exit
-status; no arguments and no display explain what to run instead.
-
-Run as: python3 entry_point_test.py PATH/TO/tarnwick
-"""
+"""The built program: arguments run a command; no arguments and no display
+explain what to run instead. Run as: python3 entry_point_test.py TARNWICK"""
 import os
 import pty
 import struct
@@ -24,7 +21,8 @@ def run(*arguments):
 class EntryPoint(unittest.TestCase):
     def test_commands_report_through_stream_and_status(self):
         score, bogus = run("--print-score", "--rand-seed=77"), run("--bogus")
-        self.assertEqual((score.returncode, score.stderr, score.stdout[:11]), (0, "", '{"voice1":['))
+        self.assertEqual((score.returncode, score.stderr, score.stdout[:11]),
+                         (0, "", '{"voice1":['))
         self.assertEqual((bogus.returncode, bogus.stdout, bogus.stderr.split("\n")[0]),
                          (2, "", "tarnwick: unknown option '--bogus'"))
 

@@ -42,8 +42,7 @@ struct TickRecorder : MidiOutput {
     std::string text;
 };
 
-// What Play, `ticks` ticks and Stop send through the library itself, from
-// `seed`'s start values or the file `path` opened over them.
+// What Play, `ticks` ticks and Stop send through the library itself.
 std::string expectedTrace(std::uint32_t seed, std::int64_t ticks,
                           const std::optional<std::string>& path) {
     RandomGenerator random(seed);

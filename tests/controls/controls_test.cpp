@@ -78,8 +78,7 @@ TEST_F(ControlsExchange, OctaveRangesFollowThePairRule) {
     }
 }
 
-// A file's values are shown as they are and clamped when read; past the end of
-// a list nothing is selected and the field keeps its value, as reserved does.
+// A file's values are shown unclamped; past a list's end the field keeps its value.
 TEST_F(ControlsExchange, ValuesFromAFileAreShownUnclampedAndClampedOnRead) {
     SongSettings loaded = start;
     loaded.volume[0] = -1;

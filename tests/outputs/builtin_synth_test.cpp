@@ -1,5 +1,4 @@
-// The built-in synthesiser: its clock and queue, the real SoundFont rendered as
-// a regular card would play it, and the whole output through a stand-in card.
+// The built-in synthesiser: clock, queue, the real SoundFont, a stand-in card.
 
 #include <algorithm>
 #include <chrono>

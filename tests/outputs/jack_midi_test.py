@@ -76,8 +76,7 @@ class JackMidi(unittest.TestCase):
         self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
 
     def test_a_port_gets_the_trace_and_three_even_clock_pulses_a_step(self):
-        # 600 ms steps: a late tick or a busy machine's slow frames cannot
-        # make pulses 200 ms apart look like a burst.
+        # 600 ms steps: on a busy machine, pulses 200 ms apart never look like a burst.
         with tempfile.TemporaryDirectory() as folder:
             piece = os.path.join(folder, "slow.tarn")
             tarnwick("--save-settings", piece, "--rand-seed", "5")
@@ -96,14 +95,12 @@ class JackMidi(unittest.TestCase):
             pulses = [f for f, m in zip(frames, received) if m == "F8 00 00"]
             ticks = (len(pulses) + 2) // 3  # Stop drops the last step's later pulses
             expected = sum(trace("--ticks", str(ticks), *options), [])
-        # Start after the set-up, the first pulse before the first step's
-        # notes, Stop after Stop's messages: exactly what the trace shows, but
-        # for the pulses, each placed at its own time.
+        # Start after the set-up, then exactly the trace's messages; the pulses are
+        # placed at their own times.
         self.assertEqual(received[12:14], ["FA 00 00", "F8 00 00"])  # after 12 of set-up
         self.assertEqual([m for m in received if m != "F8 00 00"],
                          [m for m in expected if m != "F8 00 00"])
-        # Spread over the step, not three at once: how evenly is for the
-        # timing benchmark to measure.
+        # Spread over the step, not three at once (the benchmark measures how evenly).
         gaps = [(b - a) / (0.2 * RATE) for a, b in zip(pulses, pulses[1:])]
         self.assertTrue(ticks >= 3 and all(0.5 < g < 1.5 for g in gaps), gaps)
 

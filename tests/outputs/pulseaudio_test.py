@@ -1,8 +1,7 @@
 #!/usr/bin/python3
-"""`tarnwick --play` through a private PulseAudio server's null sink, recorded
-from its monitor: a loud piece sounds, under -1 dBFS but not made quiet; the
-server killed and started again, the program says so, plays on silently and
-sounds again. Usage: pulseaudio_test.py TARNWICK. Exits 77 where none starts."""
+"""`tarnwick --play` through a private PulseAudio server: a loud piece sounds
+under -1 dBFS; the server killed and restarted, it says so and sounds again.
+Usage: pulseaudio_test.py TARNWICK. Exits 77 where no server starts."""
 
 import os
 import struct
@@ -48,8 +47,7 @@ def loud_piece_is_clean(tarnwick, server, folder):
     recording = os.path.join(folder, "loud.raw")
     helpers = server.record(recording)
     try:
-        # A machine busy with other work can starve the audio for a while: a
-        # second try tells that from a program that plays nothing.
+        # A second try tells a starved, busy machine from a program that plays nothing.
         for _ in range(2):
             start = os.path.getsize(recording)
             stderr = play(tarnwick, server, "--seconds", "4", "--settings", settings).communicate(

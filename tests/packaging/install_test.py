@@ -1,9 +1,6 @@
-"""`cmake --install` into a temporary prefix: every file in its place and no
-other, the desktop's validators pass, *.tarn maps to the file type, and the
-man page names every option the program's own help names.
-
-Run as: python3 install_test.py CMAKE BUILD_DIR
-"""
+"""`cmake --install` into a temporary prefix: the files, the desktop's
+validators, the *.tarn file type, the man page against the help.
+Run as: python3 install_test.py CMAKE BUILD_DIR"""
 import re
 import subprocess
 import sys

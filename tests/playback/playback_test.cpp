@@ -58,8 +58,7 @@ struct Performance {
     std::string velocity(int base) { return hex(base + randBelow(replay, 32)); }
 };
 
-// Each channel is silenced and set up, the counters reset, the last notes kept,
-// the timer set; Stop silences the channels, even when idle.
+// Each channel silenced and set up, counters reset, timer set; Stop silences.
 TEST(Transport, StartAndStop) {
     Performance p;
     p.settings.instrument = {200, 40, 127}; // kept in a data byte
@@ -86,8 +85,7 @@ TEST(Transport, StartAndStop) {
     }
 }
 
-// Each line ends its last note unless held, then strikes; the harmony has voice
-// 2's channel and hold flag but its own last note.
+// Each line ends its last note unless held; the harmony plays as voice 2 does.
 TEST(PlayStep, FirstTickPlaysEveryLineInOrderThenDrumSlotZero) {
     Performance p;
     p.settings.harmonyOffset = 4;
@@ -161,8 +159,7 @@ TEST(PlayStep, DrumCycleStrikesSlotsZeroAndOneThenDrawsSix) {
     EXPECT_EQ(p.tick().size(), 1u);
 }
 
-// The export is the first pass: the same messages and draws, each at its step
-// times the step length. No rests here, for which the export alone draws.
+// The export is the first pass: the same messages and draws, at step * step length.
 TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
     Performance p;
     randomiseAll(p.settings, p.random);
@@ -186,8 +183,7 @@ TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
     EXPECT_EQ(buildMidiEvents(p.settings, p.score, exportRandom), performed);
 }
 
-// Arrival and ideal time in ms: a tick less than a period late keeps the grid,
-// one a whole period late (one was missed) starts it again there.
+// Arrival, ideal time: a tick a whole period late (one missed) restarts the grid.
 TEST(TickGrid, TicksBelongToTheStartPlusWholePeriodsUntilOneIsMissed) {
     using std::chrono::milliseconds;
     const SteadyClock::time_point start{std::chrono::seconds(100)};

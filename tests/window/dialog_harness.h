@@ -1,6 +1,5 @@
 #pragma once
-// The real dialog under the offscreen platform, playing into LoggedOutputs (a
-// mock: there is no sound card here), ticked by hand or by the real QtStepTimer.
+// The real dialog offscreen, playing into logged outputs (no sound card here).
 
 #include <algorithm>
 #include <functional>

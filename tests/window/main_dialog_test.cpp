@@ -311,13 +311,17 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
     QCOMPARE(shown(again.dialog).filter("x "),
              QStringList({"x A&&B (JACK)", "x Send MIDI &Clock"}));
 
-    // A remembered port that is gone gives way to the built-in synthesiser.
-    OutputPreferences gone;
-    gone.output = "port:Nothing Like It";
-    std::string said;
-    desktopParts().openOutput(gone, true, [&](const std::string& text) { said = text; });
-    QVERIFY2(said.starts_with("The output port:Nothing Like It could not be opened"), said.c_str());
-    QCOMPARE(gone.output, std::string(kDefaultOutputName));
+    // A remembered port that is gone gives way to the built-in synthesiser; None stays.
+    for (const auto& [remembered, kept, note] :
+         {std::tuple{"port:Nothing Like It", kDefaultOutputName,
+                     "The output port:Nothing Like It could not be opened ("},
+          {"none", "none", "No sound: the output is none"}}) {
+        OutputPreferences choice{remembered, "", false};
+        std::string said;
+        desktopParts().openOutput(choice, true, [&](const std::string& text) { said = text; });
+        QVERIFY2(said.starts_with(note), said.c_str());
+        QCOMPARE(choice.output, std::string(kept));
+    }
 }
 
 } // namespace tarnwick::testing
