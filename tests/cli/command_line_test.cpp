@@ -141,9 +141,11 @@ TEST(Commands, FollowTheSequenceADialogUserRuns) {
     ASSERT_TRUE(loadSettingsFile(name, s).ok());
     EXPECT_EQ(s, oddSettings(true));
 
-    // A negative seed n stands for 2^32 + n.
+    // A negative seed n stands for 2^32 + n, down to the range's lowest.
     const std::string top = runCli("--print-score --rand-seed 4294967295").out;
     EXPECT_EQ(runCli("--rand-seed -1 --print-score").out, top);
+    EXPECT_EQ(runCli("--rand-seed -2147483648 --print-score").out,
+              runCli("--rand-seed 2147483648 --print-score").out);
     EXPECT_NE(runCli("--print-score --rand-seed 4294967294").out, top);
 }
 
