@@ -42,7 +42,7 @@ SteadyClock::time_point at(double seconds) {
 
 TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
     // Frame f plays at origin + f / rate, called up to `jitter` s late, `burst`
-    // periods at a time; after a stall `stall` s later. `tolerance` in s.
+    // periods at a time, then `stall` s later (or earlier). `tolerance` in s.
     const struct {
         const char* name;
         double ppmFast, jitter;
@@ -53,6 +53,7 @@ TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
         {"bursts of four", 0, 0.0005, 4, 5.0, 0, 0.0007},
         {"a card 300 ppm fast, for a whole piece", 300, 0.002, 1, 180.0, 0, 0.0004},
         {"a 300 ms stall", 0, 0, 1, 1.0, 0.3, 1e-4},
+        {"frames 300 ms early, as after a skip", 0, 0, 1, 1.0, -0.3, 1e-4},
     };
     for (const auto& c : cases) {
         const double rate = kRate * (1.0 + c.ppmFast * 1e-6);
@@ -71,7 +72,7 @@ TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
             }
         };
         run(c.seconds);
-        if (c.stall > 0) {
+        if (c.stall != 0) {
             originNs += std::llround(c.stall * 1e9);
             run(0.1);
         }
