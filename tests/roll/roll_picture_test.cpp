@@ -108,6 +108,7 @@ TEST(RollText, NoteNamesAndWhatHoveringSays) {
         {{RollLine::Voice1, 0, 8, 60}, {RollLine::Voice3, 4, 8, 60}, {RollLine::Voice2, 0, 2, 72}},
         {{16, 39}}};
     const RollLayout layout(kWindowMetrics, pitchSpanOf(picture.notes));
+    EXPECT_EQ(layout.pitchSpan(), (PitchSpan{60, 83})); // whole octaves
     const auto at = [&](int step, double y) {
         return describeAt(picture, layout, layout.stepX(step) + 0.5, y);
     };
