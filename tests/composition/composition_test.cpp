@@ -148,8 +148,7 @@ TEST(ScaleFilter, Edges) {
     }
 }
 
-// The state whose next draw returns `value`: solves s * a + c = value << 16
-// with the inverse of a modulo 2^32 (Newton's iteration).
+// The state whose next draw returns `value`, by a's inverse mod 2^32 (Newton).
 std::uint32_t stateBefore(int value) {
     constexpr std::uint32_t a = 214013u;
     std::uint32_t inverse = a;

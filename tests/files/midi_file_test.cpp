@@ -25,8 +25,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Events = std::vector<MidiEvent>;
 constexpr std::int32_t kMaxInt = std::numeric_limits<std::int32_t>::max();
 
-// Voice 1 holds on every step, the others rest; a beat below 1 counts as 1, so a
-// drum strikes every step, drawing its velocity and, six times in eight, a slot.
+// Voice 1 holds, the others rest; a beat below 1 is 1, so every step draws a drum.
 TEST(MidiEvents, RestsDrawTheirVelocityAndNothingOverflows) {
     Score score;
     score.voice1Notes.fill(60);

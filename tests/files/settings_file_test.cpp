@@ -40,8 +40,7 @@ Bytes numberedFile() {
     return file;
 }
 
-// Loaded from the first 312 bytes whatever the version; a shorter, missing or
-// unreadable file changes nothing.
+// Loads the first 312 bytes, any version; a short, missing or unreadable file changes nothing.
 TEST(SettingsFile, SaveAndLoad) {
     testing::TempDir dir;
     const std::string path = dir.file("song.tarn");

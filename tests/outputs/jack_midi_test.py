@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""Tarnwick's JACK MIDI client against a private dummy JACK server, received by
-jack_midi_dump and compared with the trace output. Usage: jack_midi_test.py
-TARNWICK. Exits 77 (skipped) where no JACK server can start."""
+"""Our JACK MIDI client through a private dummy server, heard by jack_midi_dump.
+Usage: jack_midi_test.py TARNWICK. Exits 77 (skipped) where no server starts."""
 
 import itertools
 import os

@@ -141,8 +141,7 @@ TEST(PlayStep, DrumBeatCountsTicksAcrossTheWrap) {
               (std::vector<int>{5, 12, 19}));
 }
 
-// Each eight hits play slots 0, 1, then six drawn ones (a silent one too); a
-// beat made smaller than the count so far strikes at the next tick.
+// Eight hits play slots 0, 1, then six drawn ones; a beat made smaller strikes next.
 TEST(PlayStep, DrumCycleStrikesSlotsZeroAndOneThenDrawsSix) {
     Performance p;
     p.settings.beatLength = 1;

@@ -71,6 +71,15 @@ void PianoRollTest::belowTheControlsItRepaintsOnlyTheColumnsThePlayheadLeavesAnd
             QVERIFY(r.left() >= columns.x && r.right() < columns.x + columns.width);
         }
     }
+    // The playhead, dark grey, runs over the notes.
+    const int head = roll.playhead().value();
+    const auto under = std::ranges::find_if(roll.picture().notes, [&](const RollNote& n) {
+        return n.step <= head && head < n.step + n.length;
+    });
+    QCOMPARE(
+        roll.grab().toImage().pixelColor(static_cast<int>(roll.layout().columnRect(head).x),
+                                         static_cast<int>(roll.layout().noteCentreY(under->note))),
+        QColor(64, 64, 64));
     // The lane holds every drum hit the output heard, in order, on the beat.
     std::vector<DrumHit> heard;
     for (const std::uint32_t m : rig.log->messages) {
