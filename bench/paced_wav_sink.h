@@ -11,8 +11,8 @@
 
 #include <sndfile.h>
 
+#include "audio/audio_sink.h"
 #include "midi/midi_output.h"
-#include "outputs/audio_sink.h"
 
 namespace tarnwick::bench {
 

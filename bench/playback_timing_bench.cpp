@@ -35,11 +35,11 @@
 #include "composition/random.h"
 #include "composition/score.h"
 #include "composition/song_settings.h"
-#include "outputs/builtin_synth_output.h"
 #include "playback/play_state.h"
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
 #include "playback/transport.h"
+#include "synth/builtin_synth_output.h"
 #include "window/piano_roll_widget.h"
 
 namespace tarnwick::bench {

@@ -17,8 +17,8 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "files/midi_events.h"
-#include "outputs/piece_renderer.h"
-#include "outputs/soundfont_locator.h"
+#include "synth/piece_renderer.h"
+#include "synth/soundfont_locator.h"
 
 namespace tarnwick {
 namespace {

@@ -18,13 +18,13 @@
 #include "composition/score.h"
 #include "composition/song_settings.h"
 #include "outputs/output_factory.h"
-#include "outputs/soundfont_locator.h"
 #include "playback/manual_step_timer.h"
 #include "playback/midi_clock.h"
 #include "playback/play_state.h"
 #include "playback/qt_step_timer.h"
 #include "playback/step_player.h"
 #include "playback/transport.h"
+#include "synth/soundfont_locator.h"
 
 namespace tarnwick {
 

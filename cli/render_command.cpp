@@ -5,13 +5,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "audio/audio_file_writer.h"
 #include "cli/batch_commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_guard.h"
 #include "files/midi_events.h"
-#include "outputs/audio_file_writer.h"
-#include "outputs/audio_render.h"
-#include "outputs/soundfont_locator.h"
+#include "synth/audio_render.h"
+#include "synth/soundfont_locator.h"
 
 namespace tarnwick {
 

@@ -23,3 +23,9 @@ if(TARNWICK_BUILD_FUZZERS)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Rebuilds of unchanged files come from ccache where it is installed.
+find_program(TARNWICK_CCACHE ccache)
+if(TARNWICK_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${TARNWICK_CCACHE})
+endif()

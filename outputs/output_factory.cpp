@@ -5,14 +5,14 @@
 
 #include <RtMidi.h>
 
-#include "outputs/audio_sink.h"
-#include "outputs/builtin_synth_output.h"
-#include "outputs/jack_midi_output.h"
-#include "outputs/jack_probe.h"
-#include "outputs/port_output.h"
+#include "audio/audio_sink.h"
+#include "audio/jack_probe.h"
 #include "outputs/silent_output.h"
-#include "outputs/soundfont_locator.h"
 #include "outputs/trace_output.h"
+#include "ports/jack_midi_output.h"
+#include "ports/port_output.h"
+#include "synth/builtin_synth_output.h"
+#include "synth/soundfont_locator.h"
 
 namespace tarnwick {
 

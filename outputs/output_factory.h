@@ -16,8 +16,8 @@
 #include <string_view>
 #include <vector>
 
-#include "outputs/message_scheduler.h"
-#include "outputs/output_device.h"
+#include "playback/output_device.h"
+#include "scheduling/message_scheduler.h"
 
 namespace tarnwick {
 

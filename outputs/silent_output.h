@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "outputs/output_device.h"
+#include "playback/output_device.h"
 
 namespace tarnwick {
 

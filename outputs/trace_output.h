@@ -9,7 +9,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "outputs/output_device.h"
+#include "playback/output_device.h"
 
 namespace tarnwick {
 

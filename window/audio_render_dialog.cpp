@@ -11,7 +11,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-#include "outputs/audio_render.h"
+#include "synth/audio_render.h"
 
 namespace tarnwick {
 

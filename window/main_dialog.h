@@ -3,7 +3,7 @@
 // settings, "Play" and "Stop", the piano roll of what plays, and a status line
 // naming the output that plays, which the Output menu chooses.
 // Every button, menu item and timer tick is routed to the commands of
-// app/dialog_commands.h.
+// window/dialog_commands.h.
 
 #include <cstdint>
 #include <functional>
@@ -13,8 +13,8 @@
 #include <QDialog>
 
 #include "midi/midi_output.h"
-#include "outputs/soundfont_locator.h"
 #include "playback/step_timer.h"
+#include "synth/soundfont_locator.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
 #include "window/output_control.h"

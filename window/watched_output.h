@@ -12,7 +12,7 @@
 
 #include <QTimer>
 
-#include "outputs/output_device.h"
+#include "playback/output_device.h"
 #include "window/main_dialog.h"
 
 namespace tarnwick {

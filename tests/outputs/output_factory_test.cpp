@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "outputs/jack_time_map.h"
-#include "outputs/midi_bytes.h"
+#include "midi/midi_bytes.h"
 #include "outputs/output_factory.h"
-#include "outputs/port_output.h"
-#include "outputs/timed_message_order.h"
+#include "ports/jack_time_map.h"
+#include "ports/port_output.h"
+#include "scheduling/timed_message_order.h"
 #include "tests/support/message_text.h"
 
 namespace tarnwick {

@@ -11,8 +11,8 @@
 
 #include "dialog_harness.h"
 #include "files/settings_file.h"
-#include "outputs/piece_renderer.h"
-#include "outputs/soundfont_locator.h"
+#include "synth/piece_renderer.h"
+#include "synth/soundfont_locator.h"
 #include "window/file_chooser.h"
 #include "window/path_text.h"
 

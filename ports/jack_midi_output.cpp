@@ -1,0 +1,224 @@
+#include "ports/jack_midi_output.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <optional>
+#include <thread>
+
+#include "audio/jack_probe.h"
+#include "midi/midi_bytes.h"
+#include "ports/jack_time_map.h"
+#include "scheduling/timed_message_order.h"
+
+namespace tarnwick {
+
+namespace {
+
+// How long closing waits at most for the last messages to go out at their
+// time (their latency and a cycle, as a rule), unless the server has stopped
+// serving us.
+constexpr auto kDrainTimeout = std::chrono::seconds(1);
+constexpr auto kDrainPoll = std::chrono::milliseconds(2);
+
+// What to add to JACK's time, in nanoseconds, to get the steady clock's: the
+// two are read back to back, so the error is a fraction of a microsecond.
+std::int64_t jackClockOffsetNs() {
+    const std::int64_t before = SteadyClock::now().time_since_epoch().count();
+    const auto jackUs = static_cast<std::int64_t>(jack_get_time());
+    const std::int64_t after = SteadyClock::now().time_since_epoch().count();
+    return before + (after - before) / 2 - jackUs * 1000;
+}
+
+class JackMidiOutput final : public OutputDevice {
+  public:
+    JackMidiOutput(const SchedulerConfig& config, std::string target)
+        : scheduler_(config), target_(std::move(target)) {}
+
+    ~JackMidiOutput() override {
+        scheduler_.close();
+        if (client_ == nullptr) {
+            return;
+        }
+        if (active_) {
+            // Stop's messages are still on their way; clock pulses left
+            // waiting (none after a Stop) are dropped.
+            const auto giveUp = SteadyClock::now() + kDrainTimeout;
+            while (scheduler_.pending() > 0 && !serverGone_ && SteadyClock::now() < giveUp) {
+                std::this_thread::sleep_for(kDrainPoll);
+            }
+            jack_deactivate(client_);
+        }
+        jack_client_close(client_);
+    }
+    JackMidiOutput(const JackMidiOutput&) = delete;
+    JackMidiOutput& operator=(const JackMidiOutput&) = delete;
+
+    bool open(std::string& failure) {
+        jack_status_t status{};
+        client_ =
+            jack_client_open(std::string(kJackClientName).c_str(), JackNoStartServer, &status);
+        if (client_ == nullptr) {
+            failure = "the JACK server refused a client";
+            return false;
+        }
+        time_ = JackTimeMap(jackClockOffsetNs());
+        const std::string portName = target_.empty() ? std::string(kJackClientName) : "out";
+        port_ = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
+                                   JackPortIsOutput, 0);
+        if (port_ == nullptr) {
+            failure = "JACK gave no MIDI port";
+            return false;
+        }
+        ownPort_ = jack_port_name(port_);
+        jack_set_process_callback(client_, &JackMidiOutput::process, this);
+        jack_on_shutdown(client_, &JackMidiOutput::serverStopped, this);
+        if (!target_.empty()) {
+            jack_set_port_connect_callback(client_, &JackMidiOutput::connectionsChanged, this);
+        }
+        if (jack_activate(client_) != 0) {
+            failure = "the JACK client could not be activated";
+            return false;
+        }
+        active_ = true;
+        if (!target_.empty()) {
+            const int result = jack_connect(client_, ownPort_.c_str(), target_.c_str());
+            if (result != 0 && result != EEXIST) {
+                failure = "could not connect to the MIDI port '" + target_ + "'";
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void send(std::uint32_t message) override {
+        if (!isSilent()) {
+            scheduler_.send(message);
+        }
+    }
+    void setMessageTime(SteadyClock::time_point time) override { scheduler_.setMessageTime(time); }
+    bool takesClock() const override { return true; }
+
+    std::string status() const override {
+        if (serverGone_) {
+            return "No sound: the JACK server has stopped";
+        }
+        if (lost_) {
+            return "No sound: the MIDI port " + target_ + " has gone";
+        }
+        return target_.empty() ? "Virtual MIDI port: " + ownPort_ + " (JACK)"
+                               : "MIDI port: " + target_ + " (JACK)";
+    }
+    bool isSilent() const override { return serverGone_ || lost_; }
+
+  private:
+    // The process callback, on JACK's real-time thread.
+    static int process(jack_nframes_t frames, void* self) {
+        static_cast<JackMidiOutput*>(self)->writeCycle(frames);
+        return 0;
+    }
+
+    void writeCycle(jack_nframes_t frames) {
+        jack_nframes_t firstFrame = 0;
+        jack_time_t startUs = 0;
+        jack_time_t nextUs = 0;
+        float periodUs = 0.0F;
+        if (jack_get_cycle_times(client_, &firstFrame, &startUs, &nextUs, &periodUs) != 0) {
+            // No estimate yet: the cycle plays from now.
+            startUs = jack_get_time();
+            nextUs =
+                startUs + static_cast<jack_time_t>(1e6 * frames / jack_get_sample_rate(client_));
+        }
+        time_.beginCycle(frames, startUs, nextUs);
+        void* buffer = jack_port_get_buffer(port_, frames);
+        jack_midi_clear_buffer(buffer);
+        const double cycleEnd = static_cast<double>(frames);
+        double floor = 0.0; // the events of a cycle must not go back in time
+        order_.release(
+            scheduler_, [&](std::int64_t dueNs) { return time_.offsetOf(dueNs) < cycleEnd; },
+            [&](std::uint32_t message, std::int64_t dueNs) {
+                const MidiBytes bytes = midiBytes(message);
+                // A full buffer keeps the rest for the next cycle.
+                if (jack_midi_max_event_size(buffer) < bytes.size) {
+                    return false;
+                }
+                floor = std::clamp(std::floor(time_.offsetOf(dueNs)), floor, cycleEnd - 1.0);
+                jack_midi_event_write(buffer, static_cast<jack_nframes_t>(floor),
+                                      bytes.bytes.data(), bytes.size);
+                return true;
+            });
+    }
+
+    // On JACK's notification thread: a connection was made or broken
+    // somewhere. The one from our port to the target breaks when the target
+    // goes away (its program quits); it is judged from the event itself, as
+    // the server's graph may not show it yet.
+    static void connectionsChanged(jack_port_id_t a, jack_port_id_t b, int connected, void* self) {
+        auto& output = *static_cast<JackMidiOutput*>(self);
+        jack_port_t* first = jack_port_by_id(output.client_, a);
+        jack_port_t* second = jack_port_by_id(output.client_, b);
+        jack_port_t* other = first == output.port_    ? second
+                             : second == output.port_ ? first
+                                                      : nullptr;
+        if (other != nullptr && output.target_ == jack_port_name(other)) {
+            output.lost_ = connected == 0;
+        }
+    }
+
+    static void serverStopped(void* self) {
+        static_cast<JackMidiOutput*>(self)->serverGone_ = true;
+    }
+
+    MessageScheduler scheduler_;
+    TimedMessageOrder order_; // the process callback's
+    JackTimeMap time_;        // the process callback's
+    std::string target_;      // empty for the virtual port
+    std::string ownPort_;
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    bool active_ = false;
+    std::atomic<bool> lost_{false};
+    std::atomic<bool> serverGone_{false};
+};
+
+} // namespace
+
+std::vector<std::string> listJackMidiInputs() {
+    std::vector<std::string> names;
+    if (!probeJackServer()) {
+        return names;
+    }
+    jack_status_t status{};
+    jack_client_t* client = jack_client_open("tarnwick-list", JackNoStartServer, &status);
+    if (client == nullptr) {
+        return names;
+    }
+    if (const char** ports =
+            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+        for (const char** port = ports; *port != nullptr; ++port) {
+            names.emplace_back(*port);
+        }
+        jack_free(static_cast<void*>(ports));
+    }
+    jack_client_close(client);
+    return names;
+}
+
+std::unique_ptr<OutputDevice>
+openJackMidiOutput(std::string_view target, const SchedulerConfig& config, std::string& failure) {
+    const std::optional<JackServerInfo> server = probeJackServer();
+    if (!server) {
+        failure = "no JACK server is running";
+        return nullptr;
+    }
+    auto output = std::make_unique<JackMidiOutput>(config, std::string(target));
+    if (!output->open(failure)) {
+        return nullptr;
+    }
+    return output;
+}
+
+} // namespace tarnwick

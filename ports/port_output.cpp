@@ -1,0 +1,243 @@
+#include "ports/port_output.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <optional>
+#include <unistd.h>
+
+#include "audio/jack_probe.h"
+#include "midi/midi_bytes.h"
+#include "ports/jack_midi_output.h"
+#include "ports/timed_sender.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr const char* kClientName = "Tarnwick";
+constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
+
+// With an error callback set, RtMidi reports later errors (a port that went
+// away while sending) here instead of printing and throwing them.
+void ignoreMidiError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* /*user*/) {}
+
+std::vector<std::string> portNames(RtMidiOut& client) {
+    std::vector<std::string> names;
+    try {
+        const unsigned count = client.getPortCount();
+        for (unsigned i = 0; i < count; ++i) {
+            names.push_back(client.getPortName(i));
+        }
+    } catch (const RtMidiError&) {
+        // A client that cannot list its ports offers none.
+    }
+    return names;
+}
+
+// An RtMidi port, opened or virtual. The client is used by the sender's
+// thread alone once the port is open.
+class PortOutput final : public OutputDevice {
+  public:
+    // `portName` empty: the client's virtual port, which is never missed.
+    PortOutput(std::unique_ptr<RtMidiOut> client, std::string portName,
+               const SchedulerConfig& config)
+        : client_(std::move(client)), portName_(std::move(portName)),
+          sender_(
+              std::in_place, config, [this](std::uint32_t message) { deliver(message); },
+              [this] { checkPort(); }) {}
+
+    ~PortOutput() override {
+        sender_.reset(); // the last messages go out first
+        try {
+            client_->closePort();
+        } catch (const RtMidiError&) {
+            // Closing is best effort.
+        }
+    }
+    PortOutput(const PortOutput&) = delete;
+    PortOutput& operator=(const PortOutput&) = delete;
+
+    void send(std::uint32_t message) override { sender_->send(message); }
+    void setMessageTime(SteadyClock::time_point time) override { sender_->setMessageTime(time); }
+    bool takesClock() const override { return true; }
+
+    std::string status() const override {
+        if (portName_.empty()) {
+            return "Virtual MIDI port: Tarnwick (ALSA)";
+        }
+        return lost_ ? "No sound: the MIDI port " + portName_ + " has gone"
+                     : "MIDI port: " + portName_;
+    }
+    bool isSilent() const override { return lost_; }
+
+  private:
+    void deliver(std::uint32_t message) {
+        if (lost_) {
+            return;
+        }
+        const MidiBytes bytes = midiBytes(message);
+        try {
+            client_->sendMessage(bytes.bytes.data(), bytes.size);
+        } catch (const RtMidiError&) {
+            // A port that went away fails silently here; checkPort notices.
+        }
+    }
+
+    // A port that is no longer listed has gone (its program quit, its
+    // device was unplugged).
+    void checkPort() {
+        if (!portName_.empty() && !lost_) {
+            const std::vector<std::string> names = portNames(*client_);
+            lost_ = std::find(names.begin(), names.end(), portName_) == names.end();
+        }
+    }
+
+    std::unique_ptr<RtMidiOut> client_;
+    std::string portName_;
+    std::atomic<bool> lost_{false};
+    std::optional<TimedSender> sender_;
+};
+
+std::string lowerCase(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view name,
+                                             const SchedulerConfig& config, std::string& failure) {
+    auto client = createMidiClient(api, failure);
+    if (!client) {
+        return nullptr;
+    }
+    const std::vector<std::string> names = portNames(*client);
+    const auto found = std::find(names.begin(), names.end(), name);
+    try {
+        if (found != names.end()) {
+            client->openPort(static_cast<unsigned>(found - names.begin()), kClientName);
+        }
+    } catch (const RtMidiError& error) {
+        failure = error.getMessage();
+        return nullptr;
+    }
+    if (!client->isPortOpen()) {
+        failure = "the MIDI port '" + std::string(name) + "' could not be opened";
+        return nullptr;
+    }
+    return std::make_unique<PortOutput>(std::move(client), std::string(name), config);
+}
+
+} // namespace
+
+std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, std::string& failure) {
+    try {
+        auto client = std::make_unique<RtMidiOut>(api, kClientName);
+        client->setErrorCallback(&ignoreMidiError, nullptr);
+        return client;
+    } catch (const RtMidiError& error) {
+        failure = error.getMessage();
+        return nullptr;
+    }
+}
+
+std::vector<RtMidi::Api> usableMidiApis() {
+    std::vector<RtMidi::Api> compiled;
+    RtMidi::getCompiledApi(compiled);
+    std::vector<RtMidi::Api> usable;
+    for (RtMidi::Api api : compiled) {
+        if (api == RtMidi::LINUX_ALSA && access(kAlsaSequencerDevice, R_OK | W_OK) != 0) {
+            continue;
+        }
+        if (api == RtMidi::UNIX_JACK || api == RtMidi::RTMIDI_DUMMY) {
+            continue;
+        }
+        usable.push_back(api);
+    }
+    return usable;
+}
+
+std::vector<MidiPort> listMidiPorts() {
+    std::vector<MidiPort> ports;
+    for (std::string& name : listJackMidiInputs()) {
+        ports.push_back(MidiPort{RtMidi::UNIX_JACK, std::move(name)});
+    }
+    for (RtMidi::Api api : usableMidiApis()) {
+        std::string failure;
+        if (auto client = createMidiClient(api, failure)) {
+            for (std::string& name : portNames(*client)) {
+                ports.push_back(MidiPort{api, std::move(name)});
+            }
+        }
+    }
+    return ports;
+}
+
+int choosePort(const std::vector<std::string>& ports, std::string_view name) {
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (ports[i] == name) {
+            return static_cast<int>(i);
+        }
+    }
+    const std::string wanted = lowerCase(name);
+    int found = -1;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        if (!wanted.empty() && lowerCase(ports[i]).find(wanted) != std::string::npos) {
+            if (found >= 0) {
+                return -2;
+            }
+            found = static_cast<int>(i);
+        }
+    }
+    return found;
+}
+
+std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const SchedulerConfig& config,
+                                             std::string& failure) {
+    if (usableMidiApis().empty() && !probeJackServer()) {
+        failure = "no MIDI system is available (no ALSA sequencer, no JACK server)";
+        return nullptr;
+    }
+    const std::vector<MidiPort> ports = listMidiPorts();
+    std::vector<std::string> names;
+    for (const MidiPort& port : ports) {
+        names.push_back(port.name);
+    }
+    const int chosen = choosePort(names, name);
+    if (chosen == -1) {
+        failure = "no MIDI port called '" + std::string(name) + "'";
+        return nullptr;
+    }
+    if (chosen == -2) {
+        failure = "more than one MIDI port matches '" + std::string(name) + "'";
+        return nullptr;
+    }
+    const MidiPort& port = ports[static_cast<std::size_t>(chosen)];
+    if (port.api == RtMidi::UNIX_JACK) {
+        return openJackMidiOutput(port.name, config, failure);
+    }
+    return openRtMidiPort(port.api, port.name, config, failure);
+}
+
+std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
+                                                  std::string& failure) {
+    const std::vector<RtMidi::Api> apis = usableMidiApis();
+    if (std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) == apis.end()) {
+        failure = "no ALSA sequencer";
+        return nullptr;
+    }
+    auto client = createMidiClient(RtMidi::LINUX_ALSA, failure);
+    if (!client) {
+        return nullptr;
+    }
+    try {
+        client->openVirtualPort(kClientName);
+    } catch (const RtMidiError& error) {
+        failure = error.getMessage();
+        return nullptr;
+    }
+    return std::make_unique<PortOutput>(std::move(client), std::string(), config);
+}
+
+} // namespace tarnwick
