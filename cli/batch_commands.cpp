@@ -13,15 +13,15 @@
 
 namespace tarnwick {
 
-std::optional<Session> openSession(const CommandOptions& options, std::ostream& err) {
-    Session session{RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}};
+std::optional<Piece> openSession(const CommandOptions& options, std::ostream& err) {
+    Piece piece{RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}};
     const FileResult prepared = prepareSession(
-        session.random, settingsFileLoader(options.settingsPath), session.settings, session.score);
+        piece.random, settingsFileLoader(options.settingsPath), piece.settings, piece.score);
     if (!prepared.ok()) {
         err << "tarnwick: cannot load settings from " << prepared.message() << '\n';
         return std::nullopt;
     }
-    return session;
+    return piece;
 }
 
 int reportWrite(const FileResult& written, std::ostream& err) {
@@ -33,30 +33,30 @@ int reportWrite(const FileResult& written, std::ostream& err) {
 }
 
 int printScore(const CommandOptions& options, std::ostream& out, std::ostream& err) {
-    const std::optional<Session> session = openSession(options, err);
-    if (!session) {
+    const std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
-    out << scoreToJson(session->score) << '\n';
+    out << scoreToJson(piece->score) << '\n';
     return kExitSuccess;
 }
 
 int exportMidi(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
-    std::optional<Session> session = openSession(options, err);
-    if (!session) {
+    std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
     const std::vector<MidiEvent> events =
-        buildMidiEvents(session->settings, session->score, session->random);
-    return reportWrite(writeMidiFile(options.outputPath, session->settings, events), err);
+        buildMidiEvents(piece->settings, piece->score, piece->random);
+    return reportWrite(writeMidiFile(options.outputPath, piece->settings, events), err);
 }
 
 int saveSettings(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
-    const std::optional<Session> session = openSession(options, err);
-    if (!session) {
+    const std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
-    return reportWrite(saveSettingsFile(options.outputPath, session->settings), err);
+    return reportWrite(saveSettingsFile(options.outputPath, piece->settings), err);
 }
 
 } // namespace tarnwick

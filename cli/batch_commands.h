@@ -6,23 +6,15 @@
 #include <optional>
 
 #include "cli/command_table.h"
-#include "composition/random.h"
-#include "composition/score.h"
-#include "composition/song_settings.h"
 #include "files/file_result.h"
+#include "playback/performance.h"
 
 namespace tarnwick {
 
-// What every command works on once the shared sequence has run.
-struct Session {
-    RandomGenerator random;
-    SongSettings settings;
-    Score score;
-};
-
-// Seeds the generator and runs the shared sequence. On failure reports the
-// settings file's problem on `err` and returns no session (exit kExitUsage).
-std::optional<Session> openSession(const CommandOptions& options, std::ostream& err);
+// Seeds the generator and runs the shared sequence: the piece every command
+// works on. On failure reports the settings file's problem on `err` and
+// returns no piece (exit kExitUsage).
+std::optional<Piece> openSession(const CommandOptions& options, std::ostream& err);
 
 // The exit status for a written file, reporting a failure on `err`.
 int reportWrite(const FileResult& written, std::ostream& err);

@@ -64,15 +64,15 @@ UsageProblem checkDrawScoreOptions(const CommandOptions& options) {
 }
 
 int drawScore(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
-    std::optional<Session> session = openSession(options, err);
-    if (!session) {
+    std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
     // The drum slots are drawn as the export draws them, from the same generator.
     const std::vector<MidiEvent> events =
-        buildMidiEvents(session->settings, session->score, session->random);
-    const RollPicture picture{soundingNotes(session->score, session->settings),
-                              drumHitsOf(events, session->settings.stepMs)};
+        buildMidiEvents(piece->settings, piece->score, piece->random);
+    const RollPicture picture{soundingNotes(piece->score, piece->settings),
+                              drumHitsOf(events, piece->settings.stepMs)};
 
     const std::vector<std::uint8_t> bytes =
         *formatOf(options.outputPath) == ImageFormat::Svg ? rollSvg(picture) : encodePng(picture);

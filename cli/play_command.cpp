@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -11,19 +13,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "cli/batch_commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_guard.h"
-#include "cli/session_setup.h"
-#include "composition/random.h"
-#include "composition/score.h"
-#include "composition/song_settings.h"
 #include "outputs/output_factory.h"
 #include "playback/manual_step_timer.h"
-#include "playback/midi_clock.h"
-#include "playback/play_state.h"
+#include "playback/performance.h"
 #include "playback/qt_step_timer.h"
-#include "playback/step_player.h"
-#include "playback/transport.h"
 #include "synth/soundfont_locator.h"
 
 namespace tarnwick {
@@ -39,35 +35,6 @@ constexpr auto kInterruptPoll = std::chrono::milliseconds(50);
 // messages (its latency and a period) before it is closed.
 constexpr auto kStopDrain = std::chrono::milliseconds(100);
 
-// Everything a performance works on.
-struct Performance {
-    RandomGenerator random;
-    SongSettings settings;
-    Score score;
-    PlayState state;
-    MidiClock clock;
-    std::int64_t ticksPlayed = 0;
-};
-
-// Play's set-up, then the clock's Start.
-void start(Performance& p, MidiOutput& output, StepTimer& timer) {
-    output.setMessageTime(SteadyClock::now());
-    startPlayback(p.settings, p.score, p.state, output, timer);
-    p.clock.start(output, std::chrono::milliseconds(timer.periodMs()));
-}
-
-// Stop's messages, then the clock's Stop.
-void stop(Performance& p, MidiOutput& output, StepTimer& timer) {
-    output.setMessageTime(SteadyClock::now());
-    stopPlayback(output, timer);
-    p.clock.stop(output);
-}
-
-void tick(Performance& p, MidiOutput& output, SteadyClock::time_point time) {
-    ++p.ticksPlayed;
-    playClockedStep(p.state, p.score, p.settings, p.random, p.clock, output, time);
-}
-
 // Waits for the built-in synthesiser to finish opening, or for Ctrl-C.
 void waitUntilOpen(OutputDevice& output) {
     const auto giveUp = SteadyClock::now() + kOpenTimeout;
@@ -79,31 +46,19 @@ void waitUntilOpen(OutputDevice& output) {
 }
 
 // T ticks back to back, then Stop.
-void playTicks(Performance& p, MidiOutput& output, std::int64_t ticks) {
-    ManualStepTimer timer;
-    start(p, output, timer);
-    while (p.ticksPlayed < ticks && !InterruptGuard::requested()) {
-        tick(p, output, SteadyClock::now());
+void playTicks(Performance& performance, std::int64_t ticks) {
+    performance.play(SteadyClock::now());
+    while (performance.ticksPlayed() < ticks && !InterruptGuard::requested()) {
+        performance.tick(SteadyClock::now());
     }
-    stop(p, output, timer);
+    performance.stop(SteadyClock::now());
 }
 
 // Plays on the step timer until `seconds` have passed (if given) or Ctrl-C.
 // A change of the output's status (its sound server going away or coming
 // back) goes to standard error as it happens.
-void playLive(Performance& p, OutputDevice& output, std::optional<double> seconds,
+void playLive(Performance& performance, const OutputDevice& output, std::optional<double> seconds,
               std::ostream& out, std::ostream& err) {
-    static int argc = 1;
-    static char name[] = "tarnwick";
-    static char* argv[] = {name, nullptr};
-    std::optional<QCoreApplication> ownApplication;
-    if (QCoreApplication::instance() == nullptr) {
-        ownApplication.emplace(argc, argv);
-    }
-    QtStepTimer timer([&](SteadyClock::time_point idealTime) {
-        tick(p, output, idealTime);
-        out.flush();
-    });
     QTimer interruptPoll;
     QObject::connect(&interruptPoll, &QTimer::timeout, [] {
         if (InterruptGuard::requested()) {
@@ -125,13 +80,35 @@ void playLive(Performance& p, OutputDevice& output, std::optional<double> second
     end.setTimerType(Qt::PreciseTimer);
     QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
 
-    start(p, output, timer);
+    performance.play(SteadyClock::now());
     out.flush();
     if (seconds) {
         end.start(std::chrono::milliseconds(static_cast<std::int64_t>(*seconds * 1000.0)));
     }
     QCoreApplication::exec();
-    stop(p, output, timer);
+    performance.stop(SteadyClock::now());
+}
+
+// The step source: back-to-back ticks for --ticks, else the precise timer on
+// an event loop of our own (unless the caller runs one).
+struct StepSource {
+    std::optional<QCoreApplication> application;
+    std::unique_ptr<StepTimer> timer;
+};
+
+void makeStepSource(StepSource& source, bool manual,
+                    std::function<void(SteadyClock::time_point)> onTick) {
+    if (manual) {
+        source.timer = std::make_unique<ManualStepTimer>();
+        return;
+    }
+    static int argc = 1;
+    static char name[] = "tarnwick";
+    static char* argv[] = {name, nullptr};
+    if (QCoreApplication::instance() == nullptr) {
+        source.application.emplace(argc, argv);
+    }
+    source.timer = std::make_unique<QtStepTimer>(std::move(onTick));
 }
 
 std::string outputName(const CommandOptions& options) {
@@ -145,39 +122,44 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         err << "tarnwick: cannot read the SoundFont " << *options.soundFont << '\n';
         return kExitUsage;
     }
-    Performance performance{
-        RandomGenerator(options.randSeed.value_or(tickCountMs())), {}, {}, {}, {}, 0};
-    const FileResult prepared =
-        prepareSession(performance.random, settingsFileLoader(options.settingsPath),
-                       performance.settings, performance.score);
-    if (!prepared.ok()) {
-        err << "tarnwick: cannot load settings from " << prepared.message() << '\n';
+    std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
     const InterruptGuard interrupts;
+    std::optional<Performance> performance;
+    StepSource source;
+    makeStepSource(source, options.ticks.has_value(), [&](SteadyClock::time_point idealTime) {
+        performance->tick(idealTime);
+        out.flush();
+    });
+    performance.emplace(*piece, *source.timer);
+
     OutputOptions outputOptions;
     outputOptions.name = outputName(options);
     outputOptions.soundFont = options.soundFont.value_or("");
     outputOptions.traceStream = &out;
-    outputOptions.ticksPlayed = &performance.ticksPlayed;
-    std::unique_ptr<OutputDevice> output = openMidiOutput(outputOptions);
-    performance.clock.setEnabled(options.midiClock, *output);
+    outputOptions.ticksPlayed = &performance->ticksPlayed();
+    std::unique_ptr<OutputDevice> opened = openMidiOutput(outputOptions);
+    OutputDevice& output = *opened;
+    performance->switchOutput(std::move(opened), SteadyClock::now());
+    performance->setClockEnabled(options.midiClock, SteadyClock::now());
     if (!options.ticks) {
-        waitUntilOpen(*output);
+        waitUntilOpen(output);
     }
-    if (output->isSilent()) {
-        err << "tarnwick: " << output->status() << '\n';
+    if (output.isSilent()) {
+        err << "tarnwick: " << output.status() << '\n';
     }
     if (options.ticks) {
-        playTicks(performance, *output, *options.ticks);
+        playTicks(*performance, *options.ticks);
     } else {
-        playLive(performance, *output, options.seconds, out, err);
+        playLive(*performance, output, options.seconds, out, err);
     }
     out.flush();
-    if (!output->isSilent() && outputOptions.name == kDefaultOutputName) {
+    if (!output.isSilent() && outputOptions.name == kDefaultOutputName) {
         std::this_thread::sleep_for(kStopDrain);
     }
-    closeMidiOutput(output);
+    performance->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
     return kExitSuccess;
 }
 

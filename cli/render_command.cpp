@@ -54,8 +54,8 @@ class ProgressLine {
 } // namespace
 
 int renderAudio(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
-    std::optional<Session> session = openSession(options, err);
-    if (!session) {
+    std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
     }
     const std::string soundFont =
@@ -69,13 +69,13 @@ int renderAudio(const CommandOptions& options, std::ostream& /*out*/, std::ostre
         return kExitUsage;
     }
     const std::vector<MidiEvent> events =
-        buildMidiEvents(session->settings, session->score, session->random);
+        buildMidiEvents(piece->settings, piece->score, piece->random);
 
     const InterruptGuard interrupts;
     AudioRenderResult rendered;
     {
         ProgressLine progress(err, options.outputPath);
-        rendered = renderAudioFile(options.outputPath, soundFont, session->settings, events,
+        rendered = renderAudioFile(options.outputPath, soundFont, piece->settings, events,
                                    [&progress](double done) {
                                        progress.show(done);
                                        return !InterruptGuard::requested();

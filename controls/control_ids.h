@@ -2,6 +2,9 @@
 // The identifiers of the main dialog's controls and menu commands. Tests, the
 // in-memory panel and the Qt dialog address every control by these numbers.
 
+#include <cstddef>
+#include <optional>
+
 namespace tarnwick::control {
 
 inline constexpr int kSeed = 1000;        // edit, free text
@@ -37,19 +40,43 @@ inline constexpr int kLast = kHarmonyOffset;
 
 } // namespace tarnwick::control
 
-namespace tarnwick::command {
+namespace tarnwick {
 
-inline constexpr int kOk = 1;     // Enter: ignored by the main dialog
-inline constexpr int kCancel = 2; // Esc and the close box: end the dialog
-inline constexpr int kSave = 32772;
-inline constexpr int kOpen = 32774;
-inline constexpr int kExit = 32775;
-inline constexpr int kSaveMidi = 32776;
-inline constexpr int kAbout = 32777;
-inline constexpr int kSaveAudio = 32790;
-inline constexpr int kUndo = 32800;
-inline constexpr int kRedo = 32801;
-// "Open Recent": entry i (0..9) of the recent files is kOpenRecent + i.
-inline constexpr int kOpenRecent = 32810;
+// What the window's buttons and menu items ask for. Each keeps the number its
+// button (the button's control id) or menu item carries, so that the menu,
+// the buttons and the tests address a command by the same number.
+enum class Command : int {
+    Ok = 1,     // Enter: ignored by the main dialog
+    Cancel = 2, // Esc and the close box: end the dialog
+    Stop = control::kStop,
+    RandomCanon = control::kRandomCanon,
+    RandomAll = control::kRandomAll,
+    Play = control::kPlay,
+    Save = 32772,
+    Open = 32774,
+    Exit = 32775,
+    SaveMidi = 32776,
+    About = 32777,
+    SaveAudio = 32790,
+    Undo = 32800,
+    Redo = 32801,
+    // "Open Recent": entry i (0..9) of the recent files is OpenRecent + i.
+    OpenRecent = 32810,
+};
 
-} // namespace tarnwick::command
+// The "Open Recent" command of entry `index` of the recent files.
+constexpr Command openRecentCommand(int index) {
+    return static_cast<Command>(static_cast<int>(Command::OpenRecent) + index);
+}
+
+// The entry of the recent files an "Open Recent" command opens, below
+// `entries`; nothing for every other command.
+constexpr std::optional<std::size_t> recentFileIndex(Command command, std::size_t entries) {
+    const int index = static_cast<int>(command) - static_cast<int>(Command::OpenRecent);
+    if (index < 0 || static_cast<std::size_t>(index) >= entries) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(index);
+}
+
+} // namespace tarnwick

@@ -11,8 +11,11 @@ namespace tarnwick {
 
 MainDialogParts desktopParts() {
     MainDialogParts parts;
-    parts.openOutput = [](OutputPreferences& choice, bool atStart,
-                          StatusReport report) -> std::unique_ptr<MidiOutput> {
+    // Outputs left behind close on the closer's thread; the last of them
+    // when the window has gone.
+    auto closer = std::make_shared<OutputCloser>();
+    parts.openOutput = [closer](OutputPreferences& choice, bool atStart,
+                                StatusReport report) -> std::unique_ptr<MidiOutput> {
         OutputOptions options;
         options.name = choice.output;
         options.soundFont = choice.soundFont;
@@ -21,7 +24,7 @@ MainDialogParts desktopParts() {
         if (!note.empty()) {
             choice.output = std::string(kDefaultOutputName);
         }
-        return std::make_unique<WatchedOutput>(std::move(device), std::move(report), note);
+        return std::make_unique<WatchedOutput>(std::move(device), std::move(report), note, closer);
     };
     parts.listOutputs = [] { return listMidiOutputs(Listing::Menu); };
     parts.makeTimer = [](TickHandler onTick) -> std::unique_ptr<StepTimer> {

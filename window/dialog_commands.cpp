@@ -3,7 +3,6 @@
 #include <string>
 #include <system_error>
 
-#include "composition/canon_generator.h"
 #include "composition/randomisers.h"
 #include "controls/control_ids.h"
 #include "controls/control_panel.h"
@@ -13,8 +12,6 @@
 #include "files/midi_events.h"
 #include "files/midi_file.h"
 #include "files/settings_file.h"
-#include "playback/step_timer.h"
-#include "playback/transport.h"
 
 namespace tarnwick {
 
@@ -46,7 +43,7 @@ void nameWindowAfter(DialogContext& context, const std::filesystem::path& path) 
 }
 
 SettingsState shownState(const DialogContext& context) {
-    return {capturePanel(context.panel), context.records.settings};
+    return {capturePanel(context.panel), context.records.piece.settings};
 }
 
 // Called by every command that replaces settings from outside the user's
@@ -64,42 +61,32 @@ void stepThroughHistory(DialogContext& context, bool forward) {
     if (!target) {
         return;
     }
-    context.records.settings = target->settings;
+    context.records.piece.settings = target->settings;
     restorePanel(target->panel, context.panel);
 }
 
 // Compose the score from the controls and play it from step 0, also when
 // already playing.
 void play(DialogContext& context) {
-    AppRecords& r = context.records;
-    readControls(context.panel, r.settings);
-    context.timer.stop(); // the player must never see a half-written score
-    generateScore(r.settings, r.score);
-    startPlayback(r.settings, r.score, r.playState, context.output, context.timer);
-    r.startSettings = r.settings;
-    r.clock.start(context.output, std::chrono::milliseconds(context.timer.periodMs()));
-}
-
-// Stop's messages, then the clock's Stop.
-void stop(DialogContext& context) {
-    stopPlayback(context.output, context.timer);
-    context.records.clock.stop(context.output);
+    readControls(context.panel, context.records.piece.settings);
+    context.performance.play(context.now);
 }
 
 // A new seed in the seed box alone; the music goes on and hears it at the next
 // Play.
 void randomCanon(DialogContext& context) {
     rememberShownState(context);
-    SongSettings& s = context.records.settings;
-    drawSeed(s, context.records.random);
+    SongSettings& s = context.records.piece.settings;
+    drawSeed(s, context.records.piece.random);
     context.panel.writeText(control::kSeed, formatSeed(s.seed, s.seedCount));
 }
 
 void randomAll(DialogContext& context) {
     rememberShownState(context);
-    stop(context);
-    randomiseAll(context.records.settings, context.records.random);
-    writeControls(context.records.settings, context.panel);
+    context.performance.stop(context.now);
+    Piece& piece = context.records.piece;
+    randomiseAll(piece.settings, piece.random);
+    writeControls(piece.settings, context.panel);
 }
 
 // Saving writes what the controls show; playback goes on.
@@ -109,8 +96,8 @@ void save(DialogContext& context) {
     if (!path) {
         return;
     }
-    readControls(context.panel, context.records.settings);
-    const FileResult result = saveSettingsFile(path->string(), context.records.settings);
+    readControls(context.panel, context.records.piece.settings);
+    const FileResult result = saveSettingsFile(path->string(), context.records.piece.settings);
     if (!result.ok()) {
         context.host.showError(
             kSaveTitle, failureMessage("Could not save the settings to", *path, result.reason));
@@ -155,10 +142,11 @@ void saveMidi(DialogContext& context) {
     if (!path) {
         return;
     }
-    AppRecords& r = context.records;
-    readControls(context.panel, r.settings);
-    const std::vector<MidiEvent> events = buildMidiEvents(r.settings, r.score, r.random);
-    const FileResult result = writeMidiFile(path->string(), r.settings, events);
+    Piece& piece = context.records.piece;
+    readControls(context.panel, piece.settings);
+    const std::vector<MidiEvent> events =
+        buildMidiEvents(piece.settings, piece.score, piece.random);
+    const FileResult result = writeMidiFile(path->string(), piece.settings, events);
     if (!result.ok()) {
         context.host.showError(
             kSaveTitle, failureMessage("Could not export the piece to", *path, result.reason));
@@ -173,10 +161,12 @@ void saveAudio(DialogContext& context) {
     if (!path) {
         return;
     }
-    AppRecords& r = context.records;
-    readControls(context.panel, r.settings);
-    const std::vector<MidiEvent> events = buildMidiEvents(r.settings, r.score, r.random);
-    const std::optional<FileResult> result = context.host.renderAudio(*path, r.settings, events);
+    Piece& piece = context.records.piece;
+    readControls(context.panel, piece.settings);
+    const std::vector<MidiEvent> events =
+        buildMidiEvents(piece.settings, piece.score, piece.random);
+    const std::optional<FileResult> result =
+        context.host.renderAudio(*path, piece.settings, events);
     if (!result) {
         return;
     }
@@ -194,7 +184,7 @@ void saveAudio(DialogContext& context) {
 // changes nothing, so unsaved edits in the controls and a running performance
 // survive it.
 bool openSettingsFile(DialogContext& context, const std::filesystem::path& path) {
-    SongSettings loaded = context.records.settings;
+    SongSettings loaded = context.records.piece.settings;
     const FileResult result = loadSettingsFile(path.string(), loaded);
     if (!result.ok()) {
         context.host.showError(
@@ -202,82 +192,70 @@ bool openSettingsFile(DialogContext& context, const std::filesystem::path& path)
         return false;
     }
     // Ticks went on while the chooser was open; Stop belongs to now.
-    context.output.setMessageTime(SteadyClock::now());
-    stop(context);
+    context.performance.stop(SteadyClock::now());
     rememberShownState(context);
-    context.records.settings = loaded;
-    writeControls(context.records.settings, context.panel);
+    context.records.piece.settings = loaded;
+    writeControls(loaded, context.panel);
     nameWindowAfter(context, path);
     context.records.recentFiles.add(path);
     return true;
 }
 
 void initialiseSession(DialogContext& context) {
-    AppRecords& r = context.records;
-    applyStartValues(r.settings, r.random);
-    r.score.drumNotes.fill(0);
-    writeControls(r.settings, context.panel);
+    Piece& piece = context.records.piece;
+    applyStartValues(piece.settings, piece.random);
+    piece.score.drumNotes.fill(0);
+    writeControls(piece.settings, context.panel);
 }
 
-void runCommand(DialogContext& context, std::uint32_t commandId) {
-    // Messages a command sends (set-up, All Sound Off) belong to now, not to
-    // the last tick.
-    context.output.setMessageTime(SteadyClock::now());
-    const int id = static_cast<int>(commandId & 0xFFFFu);
-    switch (id) {
-    case command::kCancel:
-    case command::kExit:
+void runCommand(DialogContext& context, Command command) {
+    context.performance.setMessageTime(context.now);
+    switch (command) {
+    case Command::Cancel:
+    case Command::Exit:
         context.host.endDialog();
         break;
-    case control::kPlay:
+    case Command::Play:
         play(context);
         break;
-    case control::kStop:
-        stop(context);
+    case Command::Stop:
+        context.performance.stop(context.now);
         break;
-    case control::kRandomCanon:
+    case Command::RandomCanon:
         randomCanon(context);
         break;
-    case control::kRandomAll:
+    case Command::RandomAll:
         randomAll(context);
         break;
-    case command::kSave:
+    case Command::Save:
         save(context);
         break;
-    case command::kOpen:
+    case Command::Open:
         open(context);
         break;
-    case command::kSaveMidi:
+    case Command::SaveMidi:
         saveMidi(context);
         break;
-    case command::kSaveAudio:
+    case Command::SaveAudio:
         saveAudio(context);
         break;
-    case command::kAbout:
+    case Command::About:
         context.host.showAbout();
         break;
-    case command::kUndo:
-    case command::kRedo:
-        stepThroughHistory(context, id == command::kRedo);
+    case Command::Undo:
+    case Command::Redo:
+        stepThroughHistory(context, command == Command::Redo);
         break;
-    default: { // "Open Recent", Enter (1) and everything else
-        const int recent = id - command::kOpenRecent;
-        if (recent >= 0 && recent < static_cast<int>(kRecentFileCount)) {
-            openRecent(context, static_cast<std::size_t>(recent));
+    default: // "Open Recent", Enter and every number that names no command
+        if (const auto index = recentFileIndex(command, kRecentFileCount)) {
+            openRecent(context, *index);
         }
         break;
     }
-    }
-}
-
-void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime) {
-    AppRecords& r = context.records;
-    playClockedStep(r.playState, r.score, r.settings, r.random, r.clock, context.output, idealTime);
 }
 
 void endSession(DialogContext& context) {
-    context.output.setMessageTime(SteadyClock::now());
-    stop(context);
+    context.performance.stop(SteadyClock::now());
 }
 
 } // namespace tarnwick

@@ -1,44 +1,30 @@
 #pragma once
 // The main dialog's commands: what "Play", "Stop", the randomisers, the file
-// menu, the timer and the dialog's end do to the app's records, the controls,
-// the step timer and the MIDI output. Plain C++: the Qt dialog routes its
-// buttons, menu items and timer ticks here, and tests drive it directly.
+// menu, the timer and the dialog's end do to the app's records, the controls
+// and the performance. Plain C++: the Qt dialog routes its buttons, menu items
+// and timer ticks here, and tests drive it directly.
 
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
-#include "composition/random.h"
-#include "composition/score.h"
-#include "composition/song_settings.h"
+#include "controls/control_ids.h"
 #include "controls/file_filters.h"
 #include "controls/panel_snapshot.h"
 #include "controls/recent_files.h"
 #include "controls/undo_history.h"
 #include "files/file_result.h"
 #include "files/midi_events.h"
-#include "midi/midi_output.h"
-#include "playback/midi_clock.h"
-#include "playback/play_state.h"
+#include "playback/performance.h"
 
 namespace tarnwick {
 
 class ControlPanel;
-class StepTimer;
 
-// Everything the program owns apart from the window: one of each record, what
-// undo can return to, and the settings files used last.
+// Everything the program owns apart from the window and the performance: the
+// piece, what undo can return to, and the settings files used last.
 struct AppRecords {
-    SongSettings settings;
-    Score score;
-    PlayState playState;
-    RandomGenerator random;
-    // MIDI clock for the output, when "Send MIDI Clock" is on.
-    MidiClock clock;
-    // The settings the last Play started with: a new output chosen while the
-    // music plays gets that Play's set-up.
-    SongSettings startSettings;
+    Piece piece;
     UndoHistory<SettingsState> history;
     RecentFiles recentFiles;
 };
@@ -80,9 +66,11 @@ class DialogHost {
 struct DialogContext {
     AppRecords& records;
     ControlPanel& panel;
-    StepTimer& timer;
-    MidiOutput& output;
+    Performance& performance;
     DialogHost& host;
+    // The moment the command belongs to: the messages it sends (set-up, All
+    // Sound Off) are timed from here, not from the last tick.
+    SteadyClock::time_point now = SteadyClock::now();
 };
 
 // The start of the dialog, once the generator is seeded, the output is open
@@ -96,14 +84,9 @@ void initialiseSession(DialogContext& context);
 // after the file and the file heads the recent files. True when it loaded.
 bool openSettingsFile(DialogContext& context, const std::filesystem::path& path);
 
-// Carries out one command, routed on the low 16 bits of its id
-// (tarnwick::control and tarnwick::command ids). Unknown ids, Enter (1)
-// included, do nothing.
-void runCommand(DialogContext& context, std::uint32_t commandId);
-
-// One tick of the step timer: the output learns the tick's ideal time, then the
-// step player plays one step, with the clock's pulses around it.
-void runTimerTick(DialogContext& context, SteadyClock::time_point idealTime);
+// Carries out one command. Ids that name no command, Enter (1) included, do
+// nothing.
+void runCommand(DialogContext& context, Command command);
 
 // The end of the dialog: playback stops (All Sound Off, then the clock's Stop).
 // The caller closes the output afterwards.

@@ -17,7 +17,6 @@
 #include "composition/name_tables.h"
 #include "composition/scale.h"
 #include "controls/control_ids.h"
-#include "midi/listened_output.h"
 #include "ui_main_dialog.h"
 #include "window/about_dialog.h"
 #include "window/audio_render_dialog.h"
@@ -75,10 +74,11 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
 
     // The start, in this order: seed the generator, open the output, fill the
     // lists, then the start values into the record and every control.
-    records_.random.seed(parts.randomSeed);
-    output_ = std::make_unique<ListenedOutput>(
-        outputs_->openRemembered(), [this](std::uint32_t message) { roll_->hear(message); });
-    records_.clock.setEnabled(outputs_->clockEnabled(), *output_);
+    records_.piece.random.seed(parts.randomSeed);
+    performance_ = std::make_unique<Performance>(records_.piece, *timer_);
+    performance_->switchOutput(outputs_->openRemembered(), SteadyClock::now());
+    performance_->listen([this](std::uint32_t message) { roll_->hear(message); });
+    performance_->setClockEnabled(outputs_->clockEnabled(), SteadyClock::now());
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
@@ -91,7 +91,7 @@ MainDialog::~MainDialog() {
 }
 
 DialogContext MainDialog::context() {
-    return DialogContext{records_, *panel_, *timer_, *output_, *this};
+    return DialogContext{records_, *panel_, *performance_, *this};
 }
 
 void MainDialog::placePianoRoll() {
@@ -138,43 +138,43 @@ void MainDialog::prepareWidgets() {
         const QVariant id = button->property("controlId");
         if (id.isValid()) {
             connect(button, &QPushButton::clicked, this,
-                    [this, command = id.toInt()] { runCommand(command); });
+                    [this, command = Command{id.toInt()}] { runCommand(command); });
         }
     }
 }
 
 void MainDialog::buildMenu(MainDialogParts& parts) {
     auto* bar = new QMenuBar(this);
-    const auto addItem = [this](QMenu* menu, const QString& text, int commandId,
+    const auto addItem = [this](QMenu* menu, const QString& text, Command command,
                                 const QKeySequence& shortcut = {}) {
         QAction* action = menu->addAction(text);
-        action->setData(commandId);
+        action->setData(static_cast<int>(command));
         action->setShortcut(shortcut);
-        connect(action, &QAction::triggered, this, [this, commandId] { runCommand(commandId); });
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
         return action;
     };
     QMenu* file = bar->addMenu(tr("&File"));
-    addItem(file, tr("&Open..."), command::kOpen, Qt::CTRL | Qt::Key_O);
+    addItem(file, tr("&Open..."), Command::Open, Qt::CTRL | Qt::Key_O);
     recentMenu_ =
         std::make_unique<RecentFilesMenu>(*file->addMenu(tr("Open &Recent")), parts.preferences,
-                                          [this](int commandId) { runCommand(commandId); });
-    addItem(file, tr("&Save..."), command::kSave, Qt::CTRL | Qt::Key_S);
-    addItem(file, tr("Save as &Midi"), command::kSaveMidi, Qt::CTRL | Qt::Key_E);
-    addItem(file, tr("Save as &Audio..."), command::kSaveAudio);
+                                          [this](Command command) { runCommand(command); });
+    addItem(file, tr("&Save..."), Command::Save, Qt::CTRL | Qt::Key_S);
+    addItem(file, tr("Save as &Midi"), Command::SaveMidi, Qt::CTRL | Qt::Key_E);
+    addItem(file, tr("Save as &Audio..."), Command::SaveAudio);
     file->addSeparator();
-    addItem(file, tr("E&xit"), command::kExit, Qt::CTRL | Qt::Key_Q);
+    addItem(file, tr("E&xit"), Command::Exit, Qt::CTRL | Qt::Key_Q);
     outputs_ = std::make_unique<OutputControl>(
         *bar->addMenu(tr("&Output")), *this,
         OutputControl::Parts{.open = std::move(parts.openOutput),
                              .list = std::move(parts.listOutputs),
                              .preferences = std::move(parts.preferences),
                              .report = [this](std::string text) { reportStatus(std::move(text)); },
-                             .context = [this] { return context(); }});
+                             .performance = [this]() -> Performance& { return *performance_; }});
     QMenu* edit = bar->addMenu(tr("&Edit"));
-    undoItem_ = addItem(edit, tr("&Undo"), command::kUndo, Qt::CTRL | Qt::Key_Z);
-    redoItem_ = addItem(edit, tr("&Redo"), command::kRedo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+    undoItem_ = addItem(edit, tr("&Undo"), Command::Undo, Qt::CTRL | Qt::Key_Z);
+    redoItem_ = addItem(edit, tr("&Redo"), Command::Redo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
     QMenu* help = bar->addMenu(tr("&Help"));
-    addItem(help, tr("&About"), command::kAbout, Qt::Key_F1);
+    addItem(help, tr("&About"), Command::About, Qt::Key_F1);
     layout()->setMenuBar(bar);
     new ShortcutPrecedence(*this, *undoItem_, *redoItem_);
 }
@@ -210,13 +210,13 @@ void MainDialog::reportStatus(std::string text) {
     }
 }
 
-void MainDialog::runCommand(int commandId) {
+void MainDialog::runCommand(Command command) {
     if (finished_) {
         return;
     }
     DialogContext current = context();
-    tarnwick::runCommand(current, static_cast<std::uint32_t>(commandId));
-    showResultOf(commandId);
+    tarnwick::runCommand(current, command);
+    showResultOf(command);
 }
 
 void MainDialog::openFile(const std::filesystem::path& path) {
@@ -226,17 +226,18 @@ void MainDialog::openFile(const std::filesystem::path& path) {
     chooser_.startIn(toQtFileName(path.parent_path()));
     DialogContext current = context();
     openSettingsFile(current, path);
-    showResultOf(command::kOpen);
+    showResultOf(Command::Open);
 }
 
-void MainDialog::showResultOf(int commandId) {
+void MainDialog::showResultOf(Command command) {
     if (finished_) {
         return;
     }
-    if ((commandId & 0xFFFF) == control::kPlay) {
-        roll_->startPerformance(records_.score, records_.settings, records_.playState);
+    const Piece& piece = records_.piece;
+    if (command == Command::Play) {
+        roll_->startPerformance(piece.score, piece.settings, performance_->state());
     } else {
-        roll_->updateSettings(records_.score, records_.settings);
+        roll_->updateSettings(piece.score, piece.settings);
     }
     showHistory();
 }
@@ -251,13 +252,12 @@ void MainDialog::timerTick(SteadyClock::time_point idealTime) {
     if (finished_) {
         return;
     }
-    DialogContext current = context();
-    runTimerTick(current, idealTime);
-    roll_->followTick(records_.playState, records_.settings);
+    performance_->tick(idealTime);
+    roll_->followTick(performance_->state(), records_.piece.settings);
 }
 
 void MainDialog::reject() {
-    runCommand(command::kCancel);
+    runCommand(Command::Cancel);
 }
 
 void MainDialog::accept() {
@@ -316,7 +316,7 @@ void MainDialog::finish() {
     DialogContext last = context();
     endSession(last);
     timer_->stop();
-    output_.reset(); // closes the output
+    performance_->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
 }
 
 } // namespace tarnwick

@@ -72,8 +72,8 @@ class MainDialog : public QDialog, private DialogHost {
     MainDialog(const MainDialog&) = delete;
     MainDialog& operator=(const MainDialog&) = delete;
 
-    // Carries out a command by id (the buttons' and menu items' ids).
-    void runCommand(int commandId);
+    // Carries out a command (a button's or a menu item's).
+    void runCommand(Command command);
 
     // One tick of the step timer.
     void timerTick(SteadyClock::time_point idealTime);
@@ -88,6 +88,7 @@ class MainDialog : public QDialog, private DialogHost {
     // For tests and tools.
     QtControlPanel& panel() { return *panel_; }
     AppRecords& records() { return records_; }
+    Performance& performance() { return *performance_; }
     FileChooser& fileChooser() { return chooser_; }
     StepTimer& stepTimer() { return *timer_; }
     PianoRollWidget& pianoRoll() { return *roll_; }
@@ -119,7 +120,7 @@ class MainDialog : public QDialog, private DialogHost {
     void fillLists();
     void setStatusText(const QString& text);
     // The piano roll and the menus as the command left them.
-    void showResultOf(int commandId);
+    void showResultOf(Command command);
     // Undo, Redo and "Open Recent".
     void showHistory();
     // Stops playback and closes the output, once.
@@ -132,7 +133,7 @@ class MainDialog : public QDialog, private DialogHost {
     AppRecords records_;
     FileChooser chooser_;
     std::unique_ptr<StepTimer> timer_;
-    std::unique_ptr<MidiOutput> output_;
+    std::unique_ptr<Performance> performance_;
     std::unique_ptr<OutputControl> outputs_;
     QLabel* statusLine_ = nullptr;
     QAction* undoItem_ = nullptr;

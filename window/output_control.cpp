@@ -4,7 +4,6 @@
 
 #include "controls/file_filters.h"
 #include "window/output_menu.h"
-#include "window/output_switch.h"
 
 namespace tarnwick {
 
@@ -25,8 +24,7 @@ OutputControl::OutputControl(QMenu& menu, QWidget& owner, Parts parts)
 OutputControl::~OutputControl() = default;
 
 std::unique_ptr<MidiOutput> OutputControl::openRemembered() {
-    auto output = std::make_unique<SwitchableOutput>(parts_.open(choice_, true, parts_.report));
-    output_ = output.get();
+    auto output = parts_.open(choice_, true, parts_.report);
     menu_->show(choice_.output, choice_.midiClock);
     return output;
 }
@@ -59,16 +57,14 @@ void OutputControl::sendClock(bool on) {
     }
     choice_.midiClock = on;
     rememberMidiClock(parts_.preferences.get(), on);
-    DialogContext context = parts_.context();
-    context.output.setMessageTime(SteadyClock::now());
-    context.records.clock.setEnabled(on, context.output);
+    parts_.performance().setClockEnabled(on, SteadyClock::now());
 }
 
 void OutputControl::switchToChoice() {
     auto next = parts_.open(choice_, false, parts_.report);
-    DialogContext context = parts_.context();
-    // The output left behind closes here, once its last messages are out.
-    switchOutput(context, *output_, std::move(next)).reset();
+    // The output left behind goes at once; it closes on a thread of its own
+    // once its last messages are out (see WatchedOutput).
+    parts_.performance().switchOutput(std::move(next), SteadyClock::now()).reset();
     menu_->show(choice_.output, choice_.midiClock);
 }
 

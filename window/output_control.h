@@ -21,7 +21,6 @@ class QWidget;
 namespace tarnwick {
 
 class OutputMenu;
-class SwitchableOutput;
 
 // Reports the output's status text (UTF-8); may be called from any thread.
 using StatusReport = std::function<void(std::string)>;
@@ -36,8 +35,8 @@ class OutputControl {
         std::function<std::vector<OutputChoice>()> list;
         std::shared_ptr<QSettings> preferences; // may be null
         StatusReport report;
-        // The commands' parts, for a switch while the music plays.
-        std::function<DialogContext()> context;
+        // The performance that plays through the output chosen.
+        std::function<Performance&()> performance;
     };
 
     // Fills `menu`; the SoundFont chooser opens over `owner`.
@@ -71,7 +70,6 @@ class OutputControl {
     Parts parts_;
     OutputPreferences choice_; // what plays now
     OutputMenu* menu_;
-    SwitchableOutput* output_ = nullptr; // owned by the window
     FileChooser soundFontChooser_;
     bool closed_ = false;
 };

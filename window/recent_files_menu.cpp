@@ -24,7 +24,7 @@ QStringList fileNames(const RecentFiles& recent) {
 } // namespace
 
 RecentFilesMenu::RecentFilesMenu(QMenu& menu, std::shared_ptr<QSettings> store,
-                                 std::function<void(int)> runCommand)
+                                 std::function<void(Command)> runCommand)
     : menu_(menu), store_(std::move(store)), runCommand_(std::move(runCommand)) {
     kept_ = fileNames(RecentFiles(stored()));
 }
@@ -59,10 +59,10 @@ void RecentFilesMenu::show(const RecentFiles& recent) {
         QString shownName = names[i];
         shownName.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction* item = menu_.addAction(number + QLatin1Char(' ') + shownName);
-        const int commandId = command::kOpenRecent + i;
-        item->setData(commandId);
+        const Command command = openRecentCommand(static_cast<int>(i));
+        item->setData(static_cast<int>(command));
         QObject::connect(item, &QAction::triggered, &menu_,
-                         [run = runCommand_, commandId] { run(commandId); });
+                         [run = runCommand_, command] { run(command); });
     }
     menu_.setEnabled(!names.isEmpty());
 }

@@ -9,6 +9,7 @@
 
 #include <QStringList>
 
+#include "controls/control_ids.h"
 #include "controls/recent_files.h"
 
 class QMenu;
@@ -18,10 +19,10 @@ namespace tarnwick {
 
 class RecentFilesMenu {
   public:
-    // Entry i of the menu runs command kOpenRecent + i. Without a store the
-    // list lasts for this run only.
+    // Entry i of the menu runs the command "Open Recent" of entry i. Without a
+    // store the list lasts for this run only.
     RecentFilesMenu(QMenu& menu, std::shared_ptr<QSettings> store,
-                    std::function<void(int commandId)> runCommand);
+                    std::function<void(Command)> runCommand);
 
     // The list as the last run left it.
     std::vector<std::filesystem::path> stored() const;
@@ -33,7 +34,7 @@ class RecentFilesMenu {
   private:
     QMenu& menu_;
     std::shared_ptr<QSettings> store_;
-    std::function<void(int)> runCommand_;
+    std::function<void(Command)> runCommand_;
     QStringList kept_; // what the store holds
 };
 

@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include "outputs/output_factory.h"
-
 namespace tarnwick {
 
 namespace {
@@ -13,9 +11,9 @@ constexpr std::chrono::milliseconds kPollInterval{100};
 } // namespace
 
 WatchedOutput::WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report,
-                             std::string note)
+                             std::string note, std::shared_ptr<OutputCloser> closer)
     : device_(std::move(device)), report_(std::move(report)), note_(std::move(note)),
-      shown_(device_->status()) {
+      shown_(device_->status()), closer_(std::move(closer)) {
     report_(note_ + shown_);
     poll_.setInterval(kPollInterval);
     QObject::connect(&poll_, &QTimer::timeout, [this] {
@@ -29,7 +27,7 @@ WatchedOutput::WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport 
 
 WatchedOutput::~WatchedOutput() {
     poll_.stop();
-    closeMidiOutput(device_);
+    closer_->close(std::move(device_));
 }
 
 } // namespace tarnwick

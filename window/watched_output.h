@@ -5,13 +5,15 @@
 // font on a thread of its own), when a port it plays to goes away, and when
 // its sound server goes away or comes back. The check runs on the
 // user-interface thread every 100 ms, so no thread waits for the device and
-// the window stays responsive.
+// the window stays responsive. The device is closed by an OutputCloser, on a
+// thread of its own, so that closing it never holds up the step timer.
 
 #include <memory>
 #include <string>
 
 #include <QTimer>
 
+#include "outputs/output_closer.h"
 #include "playback/output_device.h"
 #include "window/main_dialog.h"
 
@@ -20,8 +22,9 @@ namespace tarnwick {
 class WatchedOutput final : public MidiOutput {
   public:
     // `note` goes before every status reported (why this output plays, say).
-    WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report, std::string note = {});
-    // Closes the device; nothing is reported after this.
+    WatchedOutput(std::unique_ptr<OutputDevice> device, StatusReport report, std::string note,
+                  std::shared_ptr<OutputCloser> closer);
+    // Hands the device to the closer; nothing is reported after this.
     ~WatchedOutput() override;
     WatchedOutput(const WatchedOutput&) = delete;
     WatchedOutput& operator=(const WatchedOutput&) = delete;
@@ -35,6 +38,7 @@ class WatchedOutput final : public MidiOutput {
     StatusReport report_;
     std::string note_;
     std::string shown_;
+    std::shared_ptr<OutputCloser> closer_;
     QTimer poll_;
 };
 

@@ -14,7 +14,7 @@ namespace {
 
 // Every control, then the record behind them.
 QStringList everything(MainDialog& dialog) {
-    const SongSettings& s = dialog.records().settings;
+    const SongSettings& s = dialog.records().piece.settings;
     return readEverything(dialog.panel())
            << QByteArray(reinterpret_cast<const char*>(&s), sizeof s).toHex();
 }
@@ -50,7 +50,7 @@ class DesktopConveniencesTest : public QObject {
 
 void DesktopConveniencesTest::undoAndRedoRestoreTheControlsAroundEachCommand() {
     answerChooser(oddFile(folder, "odd.tarn"));
-    for (const int command : {control::kRandomCanon, control::kRandomAll, command::kOpen}) {
+    for (const Command command : {Command::RandomCanon, Command::RandomAll, Command::Open}) {
         DialogRig rig;
         retype(rig.dialog, control::kVolume, "55"); // typed, not yet read
         const QStringList before = everything(rig.dialog);
@@ -101,14 +101,14 @@ void DesktopConveniencesTest::recentFilesKeepTheirOrderAcrossRunsAndDropAGoneFil
         openAtStart(firstRun, a);
         openAtStart(firstRun, b);
         answerChooser(saved);
-        firstRun.dialog.runCommand(command::kSave);
+        firstRun.dialog.runCommand(Command::Save);
         openAtStart(firstRun, a); // listed once
     }
     QVERIFY(QFile::remove(saved));
     DialogRig nextRun(false, {}, store());
     QCOMPARE(listed(nextRun), QStringList({"a.tarn", "saved.tarn", "b&&c.tarn"}));
     const auto message = answerMessage();
-    nextRun.dialog.runCommand(command::kOpenRecent + 1);
+    nextRun.dialog.runCommand(openRecentCommand(1));
     QCOMPARE(*message, "Open Recent: Could not open\n" + saved +
                            "\n\nThe file no longer exists. It has been removed from the recent "
                            "files.");

@@ -88,12 +88,12 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     using namespace control;
     click(dialog, kPlay);
     retype(dialog, kVolume + 1, "70"); // an unsaved edit
-    const SongSettings before = dialog.records().settings;
-    const Score played = dialog.records().score;
+    const SongSettings before = dialog.records().piece.settings;
+    const Score played = dialog.records().piece.score;
     const QString title = dialog.windowTitle();
     const std::size_t sent = rig.log->messages.size();
     const auto unchanged = [&] {
-        QVERIFY(text(dialog, kVolume + 1) == "70" && dialog.records().settings == before);
+        QVERIFY(text(dialog, kVolume + 1) == "70" && dialog.records().piece.settings == before);
         QVERIFY(rig.timer->running && rig.log->messages.size() == sent);
         QCOMPARE(dialog.windowTitle(), title);
     };
@@ -145,8 +145,9 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     seen = answerChooser(deep + "/canon", [&] { rig.tick(); });
     menuItem(dialog, "Save as &Midi")->trigger();
     QCOMPARE(*seen, (QStringList{"Save", "MIDI Files (*.mid)", deep, "", "save"}));
-    QVERIFY(rig.timer->running && dialog.records().playState.playPosition == 1);
-    QVERIFY(dialog.records().score == played && dialog.records().settings.volume[0] == 40);
+    QVERIFY(rig.timer->running && dialog.performance().state().playPosition == 1);
+    QVERIFY(dialog.records().piece.score == played &&
+            dialog.records().piece.settings.volume[0] == 40);
     QCOMPARE(dialog.windowTitle(), QString("canon"));
     QFile midi(deep + "/canon.mid");
     QVERIFY(midi.open(QIODevice::ReadOnly) && midi.read(4) == "MThd");
@@ -162,7 +163,7 @@ void FileChooserTest::saveOpenAndExportChangeOnlyWhatTheyShouldAndSayWhyTheyFail
     QVERIFY(text(dialog, kVolume + 1) == "71" &&
             control<QComboBox>(dialog, kInstrument)->currentIndex() == 0);
     QCOMPARE(dialog.windowTitle(), QString("second"));
-    QVERIFY(!rig.timer->running && dialog.records().settings == saved);
+    QVERIFY(!rig.timer->running && dialog.records().piece.settings == saved);
 }
 
 void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
@@ -203,9 +204,9 @@ void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
     QCOMPARE(seen->at(1), QString("Audio Files (*.wav *.flac *.ogg)"));
     QVERIFY2(sent() >= atStart + 5, "the timer ticks on while it renders");
     click(dialog, control::kStop); // and stops at Stop
-    const int stoppedAt = dialog.records().playState.playPosition;
+    const int stoppedAt = dialog.performance().state().playPosition;
     QTest::qWait(200);
-    QCOMPARE(dialog.records().playState.playPosition, stoppedAt);
+    QCOMPARE(dialog.performance().state().playPosition, stoppedAt);
     QCOMPARE(dialog.windowTitle(), QString("canon"));
     SF_INFO info{};
     SNDFILE* file = sf_open(toFilesystemPath(inFolder("canon.wav")).c_str(), SFM_READ, &info);

@@ -29,14 +29,15 @@ const std::vector<std::uint32_t> kAllSoundOff{0x0078B0u, 0x0078B1u, 0x0078B2u};
 
 // What Play and `ticks` steps should send, computed on a copy of the records.
 std::vector<std::uint32_t> expectedPlay(MainDialog& dialog, int ticks) {
-    AppRecords r = dialog.records();
+    Piece r = dialog.records().piece;
+    PlayState state = dialog.performance().state();
     RecordingOutput output;
     ManualStepTimer timer;
     readControls(dialog.panel(), r.settings);
     generateScore(r.settings, r.score);
-    startPlayback(r.settings, r.score, r.playState, output, timer);
+    startPlayback(r.settings, r.score, state, output, timer);
     for (int i = 0; i < ticks; ++i) {
-        playStep(r.playState, r.score, r.settings, r.random, output);
+        playStep(state, r.score, r.settings, r.random, output);
     }
     return output.messages;
 }
@@ -60,7 +61,7 @@ void MainDialogTest::controlsFollowTheInMemoryPanelsRules() {
     DialogRig rig;
     QtControlPanel& qt = rig.dialog.panel();
     MemoryPanel memory;
-    writeControls(rig.dialog.records().settings, memory);
+    writeControls(rig.dialog.records().piece.settings, memory);
     QCOMPARE(readEverything(qt), readEverything(memory));
     using namespace control;
     const std::string seed = std::string(60, ' ') + "12345 6"; // a read takes 63 bytes
@@ -101,7 +102,7 @@ void MainDialogTest::tabTypingAndEnterDoNothingButMoveAndType() {
     QApplication::setActiveWindow(&dialog);
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
     QCOMPARE(dialog.windowTitle(), QString("Tarnwick (permutating fugal canons)"));
-    const SongSettings before = dialog.records().settings;
+    const SongSettings before = dialog.records().piece.settings;
     // Tab goes round in order; edits take digits (and a sign); Enter does nothing.
     const auto focusId = [] { // of the control, or the combo box, holding the focus
         QWidget* focus = QApplication::focusWidget();
@@ -124,12 +125,12 @@ void MainDialogTest::tabTypingAndEnterDoNothingButMoveAndType() {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     }
-    // Commands are routed on the low 16 bits of their id; Enter is command 1.
-    for (const int ignored : {1, 0, 999, kHold, 0xFFFF, 0x10000}) {
-        dialog.runCommand(ignored);
+    // Enter is command 1; numbers that name no command do nothing.
+    for (const int ignored : {1, 0, 999, kHold, 0xFFFF, 0x10000 | kPlay}) {
+        dialog.runCommand(Command{ignored});
     }
     QVERIFY(dialog.isVisible() && rig.timer->starts == 0 && rig.log->messages.empty());
-    QCOMPARE(dialog.records().settings, before);
+    QCOMPARE(dialog.records().piece.settings, before);
 }
 
 void MainDialogTest::playReadsTheControlsTicksRandomisesRestartsAndStops() {
@@ -145,7 +146,7 @@ void MainDialogTest::playReadsTheControlsTicksRandomisesRestartsAndStops() {
     const std::vector<std::uint32_t> expected = expectedPlay(dialog, 6);
     click(dialog, kPlay);
     // Typed values are clamped on reading; the controls go on showing them.
-    const SongSettings& s = dialog.records().settings;
+    const SongSettings& s = dialog.records().piece.settings;
     QCOMPARE(text(dialog, kVolume + 2), QString("120"));
     QVERIFY(rig.timer->running && rig.timer->period == 50);
     for (int i = 0; i < 6; ++i) {
@@ -160,14 +161,14 @@ void MainDialogTest::playReadsTheControlsTicksRandomisesRestartsAndStops() {
     // Random Canon writes the seed box alone; the music goes on, an edit unread.
     retype(dialog, kVolume + 2, "44");
     const QStringList before = readEverything(dialog.panel());
-    const Score score = dialog.records().score;
+    const Score score = dialog.records().piece.score;
     const std::size_t sent = rig.log->messages.size();
     click(dialog, kRandomCanon);
     const QStringList after = readEverything(dialog.panel());
     QVERIFY(after[0] != before[0] && after.mid(1) == before.mid(1));
     QCOMPARE(text(dialog, kSeed).toStdString(), formatSeed(s.seed, 8));
     QVERIFY(s.volume[2] == 90 && rig.timer->starts == 1 && rig.log->messages.size() == sent);
-    QCOMPARE(dialog.records().score, score);
+    QCOMPARE(dialog.records().piece.score, score);
 
     // Play while playing starts again with the seed typed; Stop and Random All stop.
     retype(dialog, kSeed, "3 -1 4 -1 5");
@@ -194,7 +195,7 @@ void MainDialogTest::everyWayOutEndsTheDialogAndClosesTheOutput() {
         [](MainDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); },
         [](MainDialog& dialog) { dialog.close(); }, // the close box
         [](MainDialog& dialog) { menuItem(dialog, "E&xit")->trigger(); },
-        [](MainDialog& dialog) { dialog.runCommand(0x10000 | command::kExit); },
+        [](MainDialog& dialog) { dialog.runCommand(Command::Exit); },
         [](MainDialog&) { std::raise(SIGTERM); }}; // as from `kill`
     for (const auto& wayOut : waysOut) {
         DialogRig rig;
@@ -208,7 +209,7 @@ void MainDialogTest::everyWayOutEndsTheDialogAndClosesTheOutput() {
         QCOMPARE(rig.dialog.exec(), 0);
         QVERIFY(rig.dialog.isFinished() && !rig.timer->running && rig.log->closed);
         rig.tick(); // nothing reaches a closed output
-        rig.dialog.runCommand(control::kPlay);
+        rig.dialog.runCommand(Command::Play);
         QCOMPARE(rig.log->messages, kAllSoundOff);
     }
     // Destroying the dialog without ending it also silences and closes.
@@ -234,7 +235,8 @@ void MainDialogTest::aboutNamesTheVersionAndStatusFollowsTheOutput() {
     DialogRig rig(
         false, [&](OutputPreferences&, bool, StatusReport report) -> std::unique_ptr<MidiOutput> {
             return std::make_unique<WatchedOutput>(std::make_unique<SlowOpeningDevice>(opened),
-                                                   std::move(report));
+                                                   std::move(report), "",
+                                                   std::make_shared<OutputCloser>());
         });
     whenModal<AboutDialog>([&](AboutDialog* about) {
         const QList<QLabel*> labels = about->findChildren<QLabel*>();

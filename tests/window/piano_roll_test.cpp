@@ -53,9 +53,9 @@ void PianoRollTest::belowTheControlsItRepaintsOnlyTheColumnsThePlayheadLeavesAnd
     }
     rig.dialog.panel().writeUnsigned(control::kBeat, 3);
     click(rig.dialog, control::kPlay);
-    const AppRecords& records = rig.dialog.records();
+    const Piece& piece = rig.dialog.records().piece;
     QVERIFY(roll.hint().isEmpty());
-    QVERIFY(roll.picture().notes == soundingNotes(records.score, records.settings));
+    QVERIFY(roll.picture().notes == soundingNotes(piece.score, piece.settings));
     QApplication::processEvents();
 
     PaintRecorder painted(&roll);
@@ -63,7 +63,8 @@ void PianoRollTest::belowTheControlsItRepaintsOnlyTheColumnsThePlayheadLeavesAnd
         painted.rects.clear();
         rig.tick();
         QApplication::processEvents();
-        QCOMPARE(roll.playhead(), std::optional<int>(records.playState.playPosition - 1));
+        QCOMPARE(roll.playhead(),
+                 std::optional<int>(rig.dialog.performance().state().playPosition - 1));
         // The playhead's old and new columns, a pixel each, over pitches and lane.
         QVERIFY(!painted.rects.empty() && painted.rects.size() <= 2);
         const Rect columns = roll.layout().columnRect(std::max(step - 1, 0), step > 0 ? 2 : 1);
