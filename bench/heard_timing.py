@@ -20,7 +20,6 @@ Exits 77 when the server cannot run here."""
 
 import argparse
 import os
-import struct
 import subprocess
 import sys
 import tempfile
@@ -31,6 +30,7 @@ import wave
 import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import tarn_file  # noqa: E402
 from audio_servers import RATE, JackServer, PulseServer, Unavailable, make_realtime  # noqa: E402
 
 WOODBLOCK_PROGRAM = 115
@@ -43,16 +43,11 @@ def write_settings(path, piece, step_ms):
     seed 0 keeps every voice on its start pitch; voices whose start pitch is
     not in the major scale rest."""
     woodblock = piece == "woodblock"
-    fields = [1, 0, 0, 0, 0, 0, 0, 0, 0, MAJOR_SCALE]  # seed count, seed, scale
-    fields += [WOODBLOCK_PROGRAM, 0, 0]  # instruments
-    fields += [1, 1, 1, 10, 10, 10]  # octave ranges
-    fields += [12 if woodblock else 1, 1, 1]  # start pitches: C (plays), C sharp (rests)
-    fields += [90, 90, 90, 0, 0, 0, 0, 0, 0, 0, 0, 0]  # volume, hold, modulation, portamento
-    fields += [1 if not woodblock else 8, step_ms, 90]  # beat, step, drum volume
-    fields += [0 if woodblock else CLAVES_DRUM] * 8
-    fields += [0, 0, 0] + [0] * 29  # transpose, repeat, harmony, reserved
-    with open(path, "wb") as out:
-        out.write(struct.pack("<78i", 1, *fields))
+    tarn_file.write(path, seedCount=1, scaleIndex=MAJOR_SCALE,
+                    instrument=[WOODBLOCK_PROGRAM, 0, 0], lowOctave=[1] * 3, highOctave=[10] * 3,
+                    voiceOffset=[12 if woodblock else 1, 1, 1],  # C (plays), C sharp (rests)
+                    volume=[90] * 3, beatLength=8 if woodblock else 1, stepMs=step_ms,
+                    drumVolume=90, drumKit=[0 if woodblock else CLAVES_DRUM] * 8)
 
 
 def find_onsets(audio, step_s):

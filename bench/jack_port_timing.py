@@ -29,11 +29,13 @@ import os
 import re
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import tarn_file  # noqa: E402
 
 RATE = 48000
 PERIOD = 256
@@ -41,13 +43,9 @@ PERIOD = 256
 
 def write_piece(path, step_ms):
     """Every voice on C with a seed of 0: a note-on on every step."""
-    fields = [1, 0, 0, 0, 0, 0, 0, 0, 0, 1]  # seed count, seed, the major scale
-    fields += [0, 0, 0, 1, 1, 1, 10, 10, 10, 12, 12, 12]  # instruments, octaves, start pitches
-    fields += [90, 90, 90] + [0] * 9  # volumes, hold, modulation, portamento
-    fields += [8, step_ms, 90] + [0] * 8  # beat, step, drum volume, no drums
-    fields += [0, 0, 0] + [0] * 29  # transpose, repeat, harmony, reserved
-    with open(path, "wb") as out:
-        out.write(struct.pack("<78i", 1, *fields))
+    tarn_file.write(path, seedCount=1, scaleIndex=1, lowOctave=[1] * 3, highOctave=[10] * 3,
+                    voiceOffset=[12] * 3, volume=[90] * 3, beatLength=8, stepMs=step_ms,
+                    drumVolume=90)  # the major scale, no drums
 
 
 def onsets(lines, step_ms):

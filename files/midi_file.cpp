@@ -1,11 +1,14 @@
 #include "files/midi_file.h"
 
+#include <cstddef>
 #include <string_view>
 
 #include "composition/song_settings.h"
 #include "files/atomic_file.h"
 #include "midi/channel_messages.h"
+#include "midi/midi_bytes.h"
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick {
 
@@ -24,15 +27,18 @@ void writeBytes(std::initializer_list<std::uint8_t> bytes, std::vector<std::uint
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
 
-// Data bytes a status takes: 1 for program change and channel pressure, else 2.
-int dataByteCount(std::uint8_t status) {
-    return (status >= 0xC0 && status <= 0xDF) ? 1 : 2;
+// A channel message in full, without running status: the file holds each
+// message as a port is sent it.
+void writeMessage(std::uint32_t message, std::vector<std::uint8_t>& out) {
+    const MidiBytes wire = midiBytes(message);
+    out.insert(out.end(), wire.bytes.begin(),
+               wire.bytes.begin() + static_cast<std::ptrdiff_t>(wire.size));
 }
 
 bool isChannelMessage(std::uint32_t message) {
-    const std::uint8_t status = messageStatus(message);
-    return status >= 0x80 && status <= 0xEF && messageData1(message) <= 0x7F &&
-           messageData2(message) <= 0x7F && (message >> 24) == 0;
+    return midi::isChannelStatus(messageStatus(message)) &&
+           midi::isDataByte(messageData1(message)) && midi::isDataByte(messageData2(message)) &&
+           (message >> 24) == 0;
 }
 
 MidiFileBytes refuse(std::string reason) {
@@ -109,11 +115,7 @@ MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiE
 
     for (const std::uint32_t message : fileSetUpMessages(settings)) {
         out.push_back(0x00);
-        out.push_back(messageStatus(message));
-        out.push_back(messageData1(message));
-        if (dataByteCount(messageStatus(message)) == 2) {
-            out.push_back(messageData2(message));
-        }
+        writeMessage(message, out);
     }
 
     std::int64_t previousMs = 0;
@@ -133,12 +135,7 @@ MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiE
             return refuse("event " + std::to_string(i) + " is no channel message");
         }
         writeVarLen(static_cast<std::uint32_t>(delta), out);
-        const std::uint8_t status = messageStatus(event.message);
-        out.push_back(status);
-        out.push_back(messageData1(event.message));
-        if (dataByteCount(status) == 2) {
-            out.push_back(messageData2(event.message));
-        }
+        writeMessage(event.message, out);
         previousMs = event.timeMs;
     }
     writeBytes({0x00, 0xFF, 0x2F, 0x00}, out);

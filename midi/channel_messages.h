@@ -6,13 +6,9 @@
 #include <cstdint>
 
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick::midi {
-
-inline constexpr std::uint8_t kNoteOff = 0x80;
-inline constexpr std::uint8_t kNoteOn = 0x90;
-inline constexpr std::uint8_t kControlChange = 0xB0;
-inline constexpr std::uint8_t kProgramChange = 0xC0;
 
 inline constexpr std::uint8_t kDrumChannel = 9;
 
@@ -24,7 +20,7 @@ inline constexpr std::uint8_t kAllSoundOff = 120;
 
 // Any value brought into a data byte's range 0..127.
 constexpr std::uint8_t dataByte(std::int64_t value) {
-    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, 127));
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(value, 0, kDataMask));
 }
 
 constexpr std::uint32_t noteOff(int channel, std::int64_t note) {

@@ -7,20 +7,15 @@
 #include <cstdint>
 
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick::midi {
-
-inline constexpr std::uint8_t kSongPosition = 0xF2;
-inline constexpr std::uint8_t kClockPulse = 0xF8;
-inline constexpr std::uint8_t kClockStart = 0xFA;
-inline constexpr std::uint8_t kClockContinue = 0xFB;
-inline constexpr std::uint8_t kClockStop = 0xFC;
 
 // Song Position: where Continue resumes, in sixteenth notes (six pulses each)
 // from the start of the piece, 0 to 16383.
 constexpr std::uint32_t songPosition(int sixteenths) {
     const auto value = static_cast<std::uint32_t>(sixteenths) & 0x3FFFu;
-    return packShortMessage(kSongPosition, static_cast<std::uint8_t>(value & 0x7F),
+    return packShortMessage(kSongPosition, static_cast<std::uint8_t>(value & kDataMask),
                             static_cast<std::uint8_t>(value >> 7));
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick {
 
@@ -14,18 +15,11 @@ struct MidiBytes {
     std::size_t size = 0;
 };
 
-// One byte for a clock message (F8 to FF), two for a program change or
-// channel pressure, three for Song Position and every other channel message.
+// As many bytes as the status says the message has.
 constexpr MidiBytes midiBytes(std::uint32_t message) {
     const std::uint8_t status = messageStatus(message);
-    const std::uint8_t kind = status & 0xF0;
-    std::size_t size = 3;
-    if (status >= 0xF8) {
-        size = 1;
-    } else if (kind == 0xC0 || kind == 0xD0) {
-        size = 2;
-    }
-    return MidiBytes{{status, messageData1(message), messageData2(message)}, size};
+    return MidiBytes{{status, messageData1(message), messageData2(message)},
+                     midi::messageLength(status)};
 }
 
 } // namespace tarnwick

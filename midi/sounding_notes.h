@@ -18,14 +18,14 @@ class SoundingNotes {
     static constexpr int kChannels = 3;
 
     void observe(std::uint32_t message) {
-        const int channel = messageStatus(message) & 0x0F;
-        const int kind = messageStatus(message) & 0xF0;
+        const int channel = midi::messageChannel(message);
+        const int kind = midi::messageKind(message);
         if (channel >= kChannels) {
             return;
         }
         auto& notes = sounding_[static_cast<std::size_t>(channel)];
-        const std::size_t key = messageData1(message) & 0x7F;
-        if (kind == midi::kNoteOn && messageData2(message) != 0) {
+        const std::size_t key = messageData1(message) & midi::kDataMask;
+        if (midi::isNoteStart(message)) {
             notes.set(key);
         } else if (kind == midi::kNoteOn || kind == midi::kNoteOff) {
             notes.reset(key);

@@ -1,15 +1,9 @@
 #include "scheduling/channel_state_backlog.h"
 
-#include "midi/midi_output.h"
+#include "midi/channel_messages.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick {
-
-namespace {
-
-constexpr std::uint8_t kControlChange = 0xB0;
-constexpr std::uint8_t kProgramChange = 0xC0;
-
-} // namespace
 
 const std::array<int, ChannelStateBacklog::kSlots> ChannelStateBacklog::kFlushOrder = [] {
     std::array<int, kSlots> order{};
@@ -25,21 +19,20 @@ const std::array<int, ChannelStateBacklog::kSlots> ChannelStateBacklog::kFlushOr
 }();
 
 void ChannelStateBacklog::keep(std::uint32_t message) {
-    const std::uint8_t status = messageStatus(message);
-    const std::uint8_t kind = status & 0xF0;
+    const std::uint8_t kind = midi::messageKind(message);
     int slot = 0;
     std::int16_t value = 0;
-    if (kind == kControlChange) {
-        slot = messageData1(message) & 0x7F;
-        value = static_cast<std::int16_t>(messageData2(message) & 0x7F);
-    } else if (kind == kProgramChange) {
+    if (kind == midi::kControlChange) {
+        slot = messageData1(message) & midi::kDataMask;
+        value = static_cast<std::int16_t>(messageData2(message) & midi::kDataMask);
+    } else if (kind == midi::kProgramChange) {
         slot = kProgramSlot;
-        value = static_cast<std::int16_t>(messageData1(message) & 0x7F);
+        value = static_cast<std::int16_t>(messageData1(message) & midi::kDataMask);
     } else {
         return;
     }
-    std::int16_t& kept =
-        values_[static_cast<std::size_t>(status & 0x0F)][static_cast<std::size_t>(slot)];
+    std::int16_t& kept = values_[static_cast<std::size_t>(midi::messageChannel(message))]
+                                [static_cast<std::size_t>(slot)];
     if (kept == kNone) {
         ++count_;
     }
@@ -54,12 +47,10 @@ void ChannelStateBacklog::clear() {
 }
 
 std::uint32_t ChannelStateBacklog::messageFor(int channel, int slot, std::int16_t value) {
-    const auto data = static_cast<std::uint8_t>(value);
     if (slot == kProgramSlot) {
-        return packShortMessage(static_cast<std::uint8_t>(kProgramChange | channel), data);
+        return midi::programChange(channel, value);
     }
-    return packShortMessage(static_cast<std::uint8_t>(kControlChange | channel),
-                            static_cast<std::uint8_t>(slot), data);
+    return midi::controlChange(channel, static_cast<std::uint8_t>(slot), value);
 }
 
 } // namespace tarnwick

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "midi/status_bytes.h"
+
 namespace tarnwick {
 
 class ChannelStateBacklog {
@@ -45,7 +47,7 @@ class ChannelStateBacklog {
     void clear();
 
   private:
-    static constexpr int kChannels = 16;
+    static constexpr int kChannels = midi::kChannelCount;
     static constexpr int kProgramSlot = 128; // slots 0..127 are the controllers
     static constexpr int kSlots = 129;
     static constexpr std::int16_t kNone = -1;

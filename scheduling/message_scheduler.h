@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 #include "scheduling/channel_state_backlog.h"
 #include "scheduling/sample_clock.h"
 #include "scheduling/spsc_queue.h"
@@ -85,7 +86,7 @@ class MessageScheduler {
             }
             const bool stale =
                 clock.frameAt(dueNs + config_.staleAfter.count()) < static_cast<double>(blockFrame);
-            if (!stale || !isNoteOn(item->message)) {
+            if (!stale || !midi::isNoteStart(item->message)) {
                 apply(item->message);
             }
             queue_.pop();
@@ -108,10 +109,6 @@ class MessageScheduler {
     void pop() { queue_.pop(); }
 
   private:
-    static bool isNoteOn(std::uint32_t message) {
-        return (messageStatus(message) & 0xF0) == 0x90 && messageData2(message) != 0;
-    }
-
     SchedulerConfig config_;
     SpscQueue<TimedMessage, kCapacity> queue_;
     std::atomic<bool> accepting_{true};

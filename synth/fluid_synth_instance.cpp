@@ -4,6 +4,7 @@
 
 #include "audio/fluid_log.h"
 #include "midi/midi_output.h"
+#include "midi/status_bytes.h"
 
 namespace tarnwick {
 
@@ -49,30 +50,29 @@ void FluidSynthInstance::write(float* left, float* right, int offset, int frames
 }
 
 void FluidSynthInstance::apply(std::uint32_t message) {
-    const std::uint8_t status = messageStatus(message);
-    const int channel = status & 0x0F;
-    const int data1 = messageData1(message) & 0x7F;
-    const int data2 = messageData2(message) & 0x7F;
-    switch (status & 0xF0) {
-    case 0x80:
+    const int channel = midi::messageChannel(message);
+    const int data1 = messageData1(message) & midi::kDataMask;
+    const int data2 = messageData2(message) & midi::kDataMask;
+    switch (midi::messageKind(message)) {
+    case midi::kNoteOff:
         fluid_synth_noteoff(synth_, channel, data1);
         break;
-    case 0x90: // a velocity of 0 is a note-off
+    case midi::kNoteOn: // a velocity of 0 is a note-off
         fluid_synth_noteon(synth_, channel, data1, data2);
         break;
-    case 0xA0:
+    case midi::kKeyPressure:
         fluid_synth_key_pressure(synth_, channel, data1, data2);
         break;
-    case 0xB0:
+    case midi::kControlChange:
         fluid_synth_cc(synth_, channel, data1, data2);
         break;
-    case 0xC0:
+    case midi::kProgramChange:
         fluid_synth_program_change(synth_, channel, data1);
         break;
-    case 0xD0:
+    case midi::kChannelPressure:
         fluid_synth_channel_pressure(synth_, channel, data1);
         break;
-    case 0xE0:
+    case midi::kPitchBend:
         fluid_synth_pitch_bend(synth_, channel, (data2 << 7) | data1);
         break;
     default: // not a channel message

@@ -2,11 +2,13 @@
 explain what to run instead. Run as: python3 entry_point_test.py TARNWICK"""
 import os
 import pty
-import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import tarn_file  # noqa: E402
 
 TARNWICK = None
 NO_DISPLAY = {k: v for k, v in os.environ.items()
@@ -30,9 +32,7 @@ class EntryPoint(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             fast = os.path.join(folder, "fast.tarn")
             self.assertEqual(run("--save-settings", fast).returncode, 0)
-            with open(fast, "r+b") as settings:  # 50 ms per step: a short piece
-                settings.seek(144)
-                settings.write(struct.pack("<i", 50))
+            tarn_file.update(fast, stepMs=50)  # a short piece
             out = os.path.join(folder, "a.wav")
             piped = run("--render-audio", out, "--settings", fast)
             self.assertEqual((piped.returncode, piped.stderr), (0, ""))

@@ -6,7 +6,6 @@ import itertools
 import os
 import re
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
@@ -15,6 +14,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import tarn_file  # noqa: E402
 from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
 
 TARNWICK = None
@@ -79,9 +79,7 @@ class JackMidi(unittest.TestCase):
         with tempfile.TemporaryDirectory() as folder:
             piece = os.path.join(folder, "slow.tarn")
             tarnwick("--save-settings", piece, "--rand-seed", "5")
-            with open(piece, "r+b") as settings:
-                settings.seek(36 * 4)  # the step length's word
-                settings.write(struct.pack("<i", 600))
+            tarn_file.update(piece, stepMs=600)
             options = ("--settings", piece, "--rand-seed", "5", "--midi-clock")
             recorder = Recorder()
             listed = tarnwick("--list-outputs").stdout

@@ -4,7 +4,6 @@ under -1 dBFS; the server killed and restarted, it says so and sounds again.
 Usage: pulseaudio_test.py TARNWICK. Exits 77 where no server starts."""
 
 import os
-import struct
 import subprocess
 import sys
 import tempfile
@@ -13,6 +12,7 @@ import time
 import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import tarn_file  # noqa: E402
 from audio_servers import RATE, PulseServer, Unavailable  # noqa: E402
 
 WINDOW = 2 * RATE // 20  # 50 ms of both channels
@@ -38,12 +38,8 @@ def loud_piece_is_clean(tarnwick, server, folder):
     every step: far above full scale unless limited."""
     settings = os.path.join(folder, "loud.tarn")
     subprocess.run([tarnwick, "--save-settings", settings, "--rand-seed", "7"], check=True)
-    with open(settings, "r+b") as file:
-        for offset, values in ((44, (30, 30, 30)), (92, (90, 90, 90)), (104, (1, 1, 1)),
-                               (140, (1, 50, 90)), (152, (10, 13, 16, 19, 22, 25, 28, 31)),
-                               (192, (7,))):
-            file.seek(offset)
-            file.write(struct.pack(f"<{len(values)}i", *values))
+    tarn_file.update(settings, instrument=[30] * 3, volume=[90] * 3, hold=[1] * 3, beatLength=1,
+                     stepMs=50, drumVolume=90, drumKit=list(range(10, 32, 3)), harmonyOffset=7)
     recording = os.path.join(folder, "loud.raw")
     helpers = server.record(recording)
     try:
