@@ -23,9 +23,10 @@ struct MidiPort {
 };
 
 // Creates an RtMidi output client on `api`, catching every RtMidiError: on
-// failure returns nullptr and sets `failure` to RtMidi's message. With no
-// ALSA sequencer device, creating an ALSA client fails this way.
-std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, std::string& failure);
+// failure returns nullptr and sets `failure` to a silent state carrying
+// RtMidi's message. With no ALSA sequencer device, creating an ALSA client
+// fails this way.
+std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, OutputState& failure);
 
 // The MIDI APIs RtMidi serves for us now: the ALSA sequencer when its device
 // exists (JACK has a client of our own).
@@ -39,12 +40,12 @@ std::vector<MidiPort> listMidiPorts();
 // port's name contains, ignoring case). On failure returns nullptr and says
 // why in `failure`.
 std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const SchedulerConfig& config,
-                                             std::string& failure);
+                                             OutputState& failure);
 
 // Opens the virtual port "Tarnwick" on the ALSA sequencer; nullptr, with the
 // reason in `failure`, where there is none.
 std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
-                                                  std::string& failure);
+                                                  OutputState& failure);
 
 // Picks the port `name` means among `ports`: its full name, or the one port
 // whose name contains it ignoring case. Returns the index, or -1 (none) or -2
