@@ -174,20 +174,20 @@ std::vector<MidiPort> listMidiPorts() {
     return ports;
 }
 
-int choosePort(const std::vector<std::string>& ports, std::string_view name) {
+PortChoice choosePort(const std::vector<std::string>& ports, std::string_view name) {
     for (std::size_t i = 0; i < ports.size(); ++i) {
         if (ports[i] == name) {
-            return static_cast<int>(i);
+            return i;
         }
     }
     const std::string wanted = lowerCase(name);
-    int found = -1;
+    PortChoice found = OutputCause::NoSuchPort;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         if (!wanted.empty() && lowerCase(ports[i]).find(wanted) != std::string::npos) {
-            if (found >= 0) {
-                return -2;
+            if (std::holds_alternative<std::size_t>(found)) {
+                return OutputCause::AmbiguousPort;
             }
-            found = static_cast<int>(i);
+            found = i;
         }
     }
     return found;
@@ -204,13 +204,12 @@ std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const Schedu
     for (const MidiPort& port : ports) {
         names.push_back(port.name);
     }
-    const int chosen = choosePort(names, name);
-    if (chosen < 0) {
-        failure = OutputState::silent(
-            chosen == -1 ? OutputCause::NoSuchPort : OutputCause::AmbiguousPort, std::string(name));
+    const PortChoice chosen = choosePort(names, name);
+    if (const OutputCause* cause = std::get_if<OutputCause>(&chosen)) {
+        failure = OutputState::silent(*cause, std::string(name));
         return nullptr;
     }
-    const MidiPort& port = ports[static_cast<std::size_t>(chosen)];
+    const MidiPort& port = ports[std::get<std::size_t>(chosen)];
     if (port.api == RtMidi::UNIX_JACK) {
         return openJackMidiOutput(port.name, config, failure);
     }

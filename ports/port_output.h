@@ -5,9 +5,11 @@
 // a thread that hands each message over when it is due (see TimedSender). Also
 // the ALSA side of the virtual port "Tarnwick".
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include <RtMidi.h>
@@ -47,9 +49,12 @@ std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const Schedu
 std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
                                                   OutputState& failure);
 
+// The index of the port chosen, or why none is: OutputCause::NoSuchPort or
+// OutputCause::AmbiguousPort.
+using PortChoice = std::variant<std::size_t, OutputCause>;
+
 // Picks the port `name` means among `ports`: its full name, or the one port
-// whose name contains it ignoring case. Returns the index, or -1 (none) or -2
-// (several).
-int choosePort(const std::vector<std::string>& ports, std::string_view name);
+// whose name contains it ignoring case.
+PortChoice choosePort(const std::vector<std::string>& ports, std::string_view name);
 
 } // namespace tarnwick

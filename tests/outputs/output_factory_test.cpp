@@ -118,11 +118,13 @@ TEST(PortOutput, ChoosesAPortByFullNameOrAUniquePartAndSendsItsBytes) {
     const std::vector<std::string> ports = {"Midi Through:Midi Through Port-0 14:0",
                                             "FLUID Synth (123):Synth input port (123:0) 128:0",
                                             "Synth"};
-    // A full name wins over parts; a part ignores case; -1: none, -2: several.
-    const std::pair<const char*, int> chosen[] = {{"Synth", 2}, {"fluid synth", 1}, {"through", 0},
-                                                  {"port", -2}, {"Keyboard", -1},   {"", -1}};
-    for (const auto& [name, index] : chosen) {
-        EXPECT_EQ(choosePort(ports, name), index) << name;
+    // A full name wins over parts; a part ignores case; none, or several, choose nothing.
+    const PortChoice none = OutputCause::NoSuchPort, several = OutputCause::AmbiguousPort;
+    const std::pair<const char*, PortChoice> chosen[] = {{"Synth", 2u},      {"fluid synth", 1u},
+                                                         {"through", 0u},    {"port", several},
+                                                         {"Keyboard", none}, {"", none}};
+    for (const auto& [name, choice] : chosen) {
+        EXPECT_EQ(choosePort(ports, name), choice) << name;
     }
     // Clock is one byte, program change and channel pressure two, the rest three.
     for (const auto& [status, size] :
