@@ -12,8 +12,6 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> kDriverNames = {"pulseaudio", "alsa", "jack", "sdl2"};
-
 // The ALSA library prints its own complaints ("cannot find card '0'") on
 // standard error, whether FluidSynth or SDL calls it. While a driver opens
 // they are dropped: the status line says what came of it.
@@ -33,6 +31,44 @@ std::chrono::nanoseconds framesToDuration(int frames, double sampleRate) {
         std::chrono::duration<double>(frames / sampleRate));
 }
 
+std::unique_ptr<AudioSink> openAlsa(double sampleRate, AudioSource& source) {
+    return openFluidDriverSink(
+        "alsa", sampleRate, framesToDuration(kFluidDriverPeriods * kAudioPeriodFrames, sampleRate),
+        source);
+}
+
+std::unique_ptr<AudioSink> openJack(double /*sampleRate*/, AudioSource& source) {
+    // The server imposes its rate; a period is heard one process cycle after
+    // it is rendered.
+    const auto server = probeJackServer();
+    if (!server) {
+        return nullptr;
+    }
+    return openFluidDriverSink("jack", server->sampleRate,
+                               framesToDuration(server->periodFrames, server->sampleRate), source);
+}
+
+struct AudioDriver {
+    std::string_view name;
+    std::unique_ptr<AudioSink> (*open)(double sampleRate, AudioSource& source);
+};
+
+// In order of preference.
+constexpr AudioDriver kDrivers[] = {
+    {"pulseaudio", openPulseAudioSink},
+    {"alsa", openAlsa},
+    {"jack", openJack},
+    {"sdl2", openSdlAudioSink},
+};
+
+constexpr auto kDriverNames = [] {
+    std::array<std::string_view, std::size(kDrivers)> names{};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = kDrivers[i].name;
+    }
+    return names;
+}();
+
 } // namespace
 
 std::span<const std::string_view> audioDriverNames() {
@@ -41,27 +77,11 @@ std::span<const std::string_view> audioDriverNames() {
 
 std::unique_ptr<AudioSink> openAudioSink(std::string_view driver, double sampleRate,
                                          AudioSource& source) {
-    const QuietAlsa quiet;
-    if (driver == "pulseaudio") {
-        return openPulseAudioSink(sampleRate, source);
-    }
-    if (driver == "sdl2") {
-        return openSdlAudioSink(sampleRate, source);
-    }
-    if (driver == "alsa") {
-        return openFluidDriverSink(
-            driver, sampleRate,
-            framesToDuration(kFluidDriverPeriods * kAudioPeriodFrames, sampleRate), source);
-    }
-    if (driver == "jack") {
-        // A period is heard one process cycle after it is rendered.
-        const auto server = probeJackServer();
-        if (!server) {
-            return nullptr;
+    for (const AudioDriver& candidate : kDrivers) {
+        if (candidate.name == driver) {
+            const QuietAlsa quiet;
+            return candidate.open(sampleRate, source);
         }
-        return openFluidDriverSink(driver, server->sampleRate,
-                                   framesToDuration(server->periodFrames, server->sampleRate),
-                                   source);
     }
     return nullptr;
 }

@@ -34,9 +34,9 @@ class AudioSource {
     // asking until resume().
     virtual bool render(const AudioPeriod& period) = 0;
 
-    // The sink can no longer play (its server went away); it asks for no more
-    // audio. `reason` completes "No sound: ...".
-    virtual void sinkLost(std::string_view /*reason*/) {}
+    // The sink can no longer play: the sound server of `driver` went away.
+    // It asks for no more audio.
+    virtual void sinkLost(std::string_view /*driver*/) {}
 };
 
 class AudioSink {

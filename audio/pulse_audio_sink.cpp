@@ -291,7 +291,7 @@ std::optional<SteadyClock::time_point> PulseAudioSink::heardAtWriteIndex() {
 void PulseAudioSink::lose() {
     if (opened_ && !lost_) {
         lost_ = true;
-        source_.sinkLost("the sound server went away (pulseaudio)");
+        source_.sinkLost("pulseaudio");
     }
 }
 

@@ -112,7 +112,7 @@ void BM_PlaybackTiming(benchmark::State& state) {
         };
         auto output = std::make_unique<BuiltinSynthOutput>(options);
         if (!output->waitUntilOpen(std::chrono::seconds(60)) || output->isSilent()) {
-            state.SkipWithError(output->status().c_str());
+            state.SkipWithError(statusLine(output->state()).c_str());
             return;
         }
         // Let the sample clock lock on, as it has long done when a user

@@ -68,9 +68,9 @@ void playLive(Performance& performance, const OutputDevice& output, std::optiona
     interruptPoll.start(kInterruptPoll);
     QTimer statusPoll;
     QObject::connect(&statusPoll, &QTimer::timeout,
-                     [&output, &err, shown = output.status()]() mutable {
-                         if (std::string now = output.status(); now != shown) {
-                             err << "tarnwick: " << now << std::endl;
+                     [&output, &err, shown = output.state()]() mutable {
+                         if (OutputState now = output.state(); now != shown) {
+                             err << "tarnwick: " << statusLine(now) << std::endl;
                              shown = std::move(now);
                          }
                      });
@@ -148,7 +148,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         waitUntilOpen(output);
     }
     if (output.isSilent()) {
-        err << "tarnwick: " << output.status() << '\n';
+        err << "tarnwick: " << statusLine(output.state()) << '\n';
     }
     if (options.ticks) {
         playTicks(*performance, *options.ticks);

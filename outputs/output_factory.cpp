@@ -19,7 +19,6 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view kPortPrefix = "port:";
-constexpr std::string_view kNoSound = "No sound: ";
 const std::int64_t kNoTicks = 0;
 
 struct Silence final : AudioSource {
@@ -59,12 +58,12 @@ class FanOutOutput final : public OutputDevice {
         }
     }
     bool takesClock() const override { return true; }
-    std::string status() const override {
-        std::string text;
+    OutputState state() const override {
+        std::vector<OutputState> sides;
         for (const auto& output : outputs_) {
-            text += (text.empty() ? "" : "; ") + output->status();
+            sides.push_back(output->state());
         }
-        return text;
+        return OutputState::several(std::move(sides));
     }
     bool isSilent() const override {
         return std::all_of(outputs_.begin(), outputs_.end(),
@@ -92,7 +91,7 @@ std::vector<OutputChoice> listBuiltin(Listing listing) {
 }
 
 std::unique_ptr<OutputDevice> openBuiltin(std::string_view /*detail*/, const OutputOptions& options,
-                                          std::string& /*failure*/) {
+                                          OutputState& /*failure*/) {
     BuiltinSynthOptions builtin;
     builtin.soundFont = options.soundFont;
     builtin.scheduler = options.scheduler;
@@ -113,7 +112,7 @@ std::vector<OutputChoice> listPorts(Listing /*listing*/) {
 }
 
 std::unique_ptr<OutputDevice> openPort(std::string_view detail, const OutputOptions& options,
-                                       std::string& failure) {
+                                       OutputState& failure) {
     return openPortOutput(detail, options.scheduler, failure);
 }
 
@@ -139,10 +138,10 @@ std::vector<OutputChoice> listVirtual(Listing /*listing*/) {
 }
 
 std::unique_ptr<OutputDevice> openVirtual(std::string_view /*detail*/, const OutputOptions& options,
-                                          std::string& failure) {
+                                          OutputState& failure) {
     std::vector<std::unique_ptr<OutputDevice>> sides;
-    std::string jackFailure;
-    std::string alsaFailure;
+    OutputState jackFailure;
+    OutputState alsaFailure;
     if (auto jack = openJackMidiOutput("", options.scheduler, jackFailure)) {
         sides.push_back(std::move(jack));
     }
@@ -150,7 +149,8 @@ std::unique_ptr<OutputDevice> openVirtual(std::string_view /*detail*/, const Out
         sides.push_back(std::move(alsa));
     }
     if (sides.empty()) {
-        failure = "no virtual MIDI port could be made (" + jackFailure + ", " + alsaFailure + ")";
+        failure = OutputState::silent(OutputCause::NoVirtualPort);
+        failure.parts = {std::move(jackFailure), std::move(alsaFailure)};
         return nullptr;
     }
     if (sides.size() == 1) {
@@ -166,8 +166,8 @@ std::vector<OutputChoice> listNone(Listing /*listing*/) {
 }
 
 std::unique_ptr<OutputDevice> openNone(std::string_view /*detail*/,
-                                       const OutputOptions& /*options*/, std::string& /*failure*/) {
-    return std::make_unique<SilentOutput>("No sound: the output is none");
+                                       const OutputOptions& /*options*/, OutputState& /*failure*/) {
+    return std::make_unique<SilentOutput>(OutputState::silent(OutputCause::OutputNone));
 }
 
 std::vector<OutputChoice> listTrace(Listing listing) {
@@ -178,7 +178,7 @@ std::vector<OutputChoice> listTrace(Listing listing) {
 }
 
 std::unique_ptr<OutputDevice> openTrace(std::string_view /*detail*/, const OutputOptions& options,
-                                        std::string& /*failure*/) {
+                                        OutputState& /*failure*/) {
     return std::make_unique<TraceOutput>(
         options.traceStream != nullptr ? *options.traceStream : std::cout,
         options.ticksPlayed != nullptr ? *options.ticksPlayed : kNoTicks);
@@ -226,17 +226,17 @@ std::string outputNamesText() {
 std::unique_ptr<OutputDevice> openMidiOutput(const OutputOptions& options) {
     const OutputBackend* backend = findOutputBackend(options.name);
     if (backend == nullptr) {
-        return std::make_unique<SilentOutput>(std::string(kNoSound) +
-                                              "there is no output called '" + options.name + "'");
+        return std::make_unique<SilentOutput>(
+            OutputState::silent(OutputCause::NoSuchOutput, options.name));
     }
     const std::string_view detail = backend->name == "port"
                                         ? std::string_view(options.name).substr(kPortPrefix.size())
                                         : std::string_view();
-    std::string failure;
+    OutputState failure;
     if (auto device = backend->open(detail, options, failure)) {
         return device;
     }
-    return std::make_unique<SilentOutput>(std::string(kNoSound) + failure);
+    return std::make_unique<SilentOutput>(std::move(failure));
 }
 
 std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
@@ -245,11 +245,8 @@ std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
     if (!device->isSilent() || options.name == "none" || options.name == kDefaultOutputName) {
         return device;
     }
-    std::string reason = device->status();
-    if (reason.starts_with(kNoSound)) {
-        reason.erase(0, kNoSound.size());
-    }
-    note = "The output " + options.name + " could not be opened (" + reason + "). ";
+    note = "The output " + options.name + " could not be opened (" +
+           silenceReason(device->state()) + "). ";
     OutputOptions builtin = options;
     builtin.name = kDefaultOutputName;
     return openMidiOutput(builtin);

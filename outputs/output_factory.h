@@ -54,10 +54,10 @@ struct OutputBackend {
     bool takesClock;          // MIDI clock is sent to it (when switched on)
     // The outputs of this backend that can be opened now.
     std::vector<OutputChoice> (*list)(Listing listing);
-    // Opens it (`detail` is the NAME of port:NAME); nullptr, with the reason
-    // in `failure`, when it cannot be opened now.
+    // Opens it (`detail` is the NAME of port:NAME); nullptr, with the silent
+    // state that says why in `failure`, when it cannot be opened now.
     std::unique_ptr<OutputDevice> (*open)(std::string_view detail, const OutputOptions& options,
-                                          std::string& failure);
+                                          OutputState& failure);
 };
 
 // Every backend, in order of preference.
@@ -74,9 +74,9 @@ bool isOutputName(std::string_view name);
 std::string outputNamesText();
 
 // Opens the named output. Never fails: an output that cannot be opened, or an
-// unknown name, gives the output "none" with the reason as its status. The
-// built-in synthesiser finishes opening in the background (see
-// BuiltinSynthOutput) and turns silent, with the reason, if that fails.
+// unknown name, gives a silent output whose state says why. The built-in
+// synthesiser finishes opening in the background (see BuiltinSynthOutput) and
+// turns silent, with the reason, if that fails.
 std::unique_ptr<OutputDevice> openMidiOutput(const OutputOptions& options);
 
 // Opens the output chosen in an earlier run; when it is a port or the virtual

@@ -1,8 +1,8 @@
 #pragma once
-// The output "none": every message is dropped, and the status says why.
+// The output "none", and what stands for an output that could not be
+// opened: every message is dropped, and the state says why.
 
 #include <cstdint>
-#include <string>
 #include <utility>
 
 #include "playback/output_device.h"
@@ -11,14 +11,14 @@ namespace tarnwick {
 
 class SilentOutput final : public OutputDevice {
   public:
-    explicit SilentOutput(std::string reason) : reason_(std::move(reason)) {}
+    explicit SilentOutput(OutputState state) : state_(std::move(state)) {}
 
     void send(std::uint32_t /*message*/) override {}
-    std::string status() const override { return reason_; }
+    OutputState state() const override { return state_; }
     bool isSilent() const override { return true; }
 
   private:
-    std::string reason_;
+    OutputState state_;
 };
 
 } // namespace tarnwick

@@ -22,7 +22,7 @@ class TraceOutput final : public OutputDevice {
         : out_(out), ticksPlayed_(ticksPlayed) {}
 
     void send(std::uint32_t message) override;
-    std::string status() const override { return "Trace: every message written to the output"; }
+    OutputState state() const override { return OutputState::playing(OutputPath::Trace, {}); }
     bool takesClock() const override { return true; }
     bool isSilent() const override { return false; }
 

@@ -3,22 +3,23 @@
 // MidiOutput interface; the rest tells whether, and through what, it sounds.
 
 #include <chrono>
-#include <string>
 
 #include "midi/midi_output.h"
+#include "playback/output_state.h"
 
 namespace tarnwick {
 
 class OutputDevice : public MidiOutput {
   public:
-    // One line for the window's status line (or standard error on the command
-    // line): what the output plays through, or why nothing is heard. The
-    // built-in synthesiser changes it once, when it has finished opening in
-    // the background. Safe to call from any thread.
-    virtual std::string status() const = 0;
+    // What the output plays through, or why nothing is heard (statusLine()
+    // words it). The built-in synthesiser's changes when it has finished
+    // opening in the background and when its sound server goes or comes back;
+    // a port's when the port goes away. Safe to call from any thread.
+    virtual OutputState state() const = 0;
 
     // True when every message is dropped: the output "none", or one that could
-    // not be opened. An output that is still opening is not silent.
+    // not be opened or has gone (its state is then Silent). An output that is
+    // still opening, or whose sound server went away, is not silent.
     virtual bool isSilent() const = 0;
 
     // Waits at most `timeout` for the output to finish opening; true when it

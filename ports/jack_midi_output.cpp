@@ -57,12 +57,12 @@ class JackMidiOutput final : public OutputDevice {
     JackMidiOutput(const JackMidiOutput&) = delete;
     JackMidiOutput& operator=(const JackMidiOutput&) = delete;
 
-    bool open(std::string& failure) {
+    bool open(OutputState& failure) {
         jack_status_t status{};
         client_ =
             jack_client_open(std::string(kJackClientName).c_str(), JackNoStartServer, &status);
         if (client_ == nullptr) {
-            failure = "the JACK server refused a client";
+            failure = OutputState::silent(OutputCause::JackRefusedClient);
             return false;
         }
         time_ = JackTimeMap(jackClockOffsetNs());
@@ -70,7 +70,7 @@ class JackMidiOutput final : public OutputDevice {
         port_ = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                    JackPortIsOutput, 0);
         if (port_ == nullptr) {
-            failure = "JACK gave no MIDI port";
+            failure = OutputState::silent(OutputCause::JackGaveNoPort);
             return false;
         }
         ownPort_ = jack_port_name(port_);
@@ -80,14 +80,14 @@ class JackMidiOutput final : public OutputDevice {
             jack_set_port_connect_callback(client_, &JackMidiOutput::connectionsChanged, this);
         }
         if (jack_activate(client_) != 0) {
-            failure = "the JACK client could not be activated";
+            failure = OutputState::silent(OutputCause::JackNotActivated);
             return false;
         }
         active_ = true;
         if (!target_.empty()) {
             const int result = jack_connect(client_, ownPort_.c_str(), target_.c_str());
             if (result != 0 && result != EEXIST) {
-                failure = "could not connect to the MIDI port '" + target_ + "'";
+                failure = OutputState::silent(OutputCause::JackNotConnected, target_);
                 return false;
             }
         }
@@ -102,15 +102,15 @@ class JackMidiOutput final : public OutputDevice {
     void setMessageTime(SteadyClock::time_point time) override { scheduler_.setMessageTime(time); }
     bool takesClock() const override { return true; }
 
-    std::string status() const override {
+    OutputState state() const override {
         if (serverGone_) {
-            return "No sound: the JACK server has stopped";
+            return OutputState::silent(OutputCause::JackServerStopped);
         }
         if (lost_) {
-            return "No sound: the MIDI port " + target_ + " has gone";
+            return OutputState::silent(OutputCause::PortGone, target_);
         }
-        return target_.empty() ? "Virtual MIDI port: " + ownPort_ + " (JACK)"
-                               : "MIDI port: " + target_ + " (JACK)";
+        return target_.empty() ? OutputState::playing(OutputPath::VirtualPort, ownPort_, "JACK")
+                               : OutputState::playing(OutputPath::MidiPort, target_, "JACK");
     }
     bool isSilent() const override { return serverGone_ || lost_; }
 
@@ -208,10 +208,10 @@ std::vector<std::string> listJackMidiInputs() {
 }
 
 std::unique_ptr<OutputDevice>
-openJackMidiOutput(std::string_view target, const SchedulerConfig& config, std::string& failure) {
+openJackMidiOutput(std::string_view target, const SchedulerConfig& config, OutputState& failure) {
     const std::optional<JackServerInfo> server = probeJackServer();
     if (!server) {
-        failure = "no JACK server is running";
+        failure = OutputState::silent(OutputCause::NoJackServer);
         return nullptr;
     }
     auto output = std::make_unique<JackMidiOutput>(config, std::string(target));

@@ -8,7 +8,7 @@
 // connect to.
 //
 // A connected port whose other end goes away (its program quits) makes the
-// output silent, and the status names the port; so does a JACK server that
+// output silent, and its state names the port; so does a JACK server that
 // stops. Closing the output waits, briefly, until what was sent last (Stop's
 // All Sound Off) has gone out at its time.
 
@@ -33,6 +33,6 @@ std::vector<std::string> listJackMidiInputs();
 // full name, or with an empty target makes the virtual port. On failure
 // returns nullptr and says why in `failure`.
 std::unique_ptr<OutputDevice>
-openJackMidiOutput(std::string_view target, const SchedulerConfig& config, std::string& failure);
+openJackMidiOutput(std::string_view target, const SchedulerConfig& config, OutputState& failure);
 
 } // namespace tarnwick

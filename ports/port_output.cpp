@@ -62,12 +62,12 @@ class PortOutput final : public OutputDevice {
     void setMessageTime(SteadyClock::time_point time) override { sender_->setMessageTime(time); }
     bool takesClock() const override { return true; }
 
-    std::string status() const override {
+    OutputState state() const override {
         if (portName_.empty()) {
-            return "Virtual MIDI port: Tarnwick (ALSA)";
+            return OutputState::playing(OutputPath::VirtualPort, kClientName, "ALSA");
         }
-        return lost_ ? "No sound: the MIDI port " + portName_ + " has gone"
-                     : "MIDI port: " + portName_;
+        return lost_ ? OutputState::silent(OutputCause::PortGone, portName_)
+                     : OutputState::playing(OutputPath::MidiPort, portName_);
     }
     bool isSilent() const override { return lost_; }
 
@@ -107,7 +107,7 @@ std::string lowerCase(std::string_view text) {
 }
 
 std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view name,
-                                             const SchedulerConfig& config, std::string& failure) {
+                                             const SchedulerConfig& config, OutputState& failure) {
     auto client = createMidiClient(api, failure);
     if (!client) {
         return nullptr;
@@ -119,11 +119,11 @@ std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view n
             client->openPort(static_cast<unsigned>(found - names.begin()), kClientName);
         }
     } catch (const RtMidiError& error) {
-        failure = error.getMessage();
+        failure = OutputState::silent(OutputCause::MidiSystemError, error.getMessage());
         return nullptr;
     }
     if (!client->isPortOpen()) {
-        failure = "the MIDI port '" + std::string(name) + "' could not be opened";
+        failure = OutputState::silent(OutputCause::PortNotOpened, std::string(name));
         return nullptr;
     }
     return std::make_unique<PortOutput>(std::move(client), std::string(name), config);
@@ -131,13 +131,13 @@ std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view n
 
 } // namespace
 
-std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, std::string& failure) {
+std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, OutputState& failure) {
     try {
         auto client = std::make_unique<RtMidiOut>(api, kClientName);
         client->setErrorCallback(&ignoreMidiError, nullptr);
         return client;
     } catch (const RtMidiError& error) {
-        failure = error.getMessage();
+        failure = OutputState::silent(OutputCause::MidiSystemError, error.getMessage());
         return nullptr;
     }
 }
@@ -164,7 +164,7 @@ std::vector<MidiPort> listMidiPorts() {
         ports.push_back(MidiPort{RtMidi::UNIX_JACK, std::move(name)});
     }
     for (RtMidi::Api api : usableMidiApis()) {
-        std::string failure;
+        OutputState failure;
         if (auto client = createMidiClient(api, failure)) {
             for (std::string& name : portNames(*client)) {
                 ports.push_back(MidiPort{api, std::move(name)});
@@ -174,29 +174,29 @@ std::vector<MidiPort> listMidiPorts() {
     return ports;
 }
 
-int choosePort(const std::vector<std::string>& ports, std::string_view name) {
+PortChoice choosePort(const std::vector<std::string>& ports, std::string_view name) {
     for (std::size_t i = 0; i < ports.size(); ++i) {
         if (ports[i] == name) {
-            return static_cast<int>(i);
+            return i;
         }
     }
     const std::string wanted = lowerCase(name);
-    int found = -1;
+    PortChoice found = OutputCause::NoSuchPort;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         if (!wanted.empty() && lowerCase(ports[i]).find(wanted) != std::string::npos) {
-            if (found >= 0) {
-                return -2;
+            if (std::holds_alternative<std::size_t>(found)) {
+                return OutputCause::AmbiguousPort;
             }
-            found = static_cast<int>(i);
+            found = i;
         }
     }
     return found;
 }
 
 std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const SchedulerConfig& config,
-                                             std::string& failure) {
+                                             OutputState& failure) {
     if (usableMidiApis().empty() && !probeJackServer()) {
-        failure = "no MIDI system is available (no ALSA sequencer, no JACK server)";
+        failure = OutputState::silent(OutputCause::NoMidiSystem);
         return nullptr;
     }
     const std::vector<MidiPort> ports = listMidiPorts();
@@ -204,16 +204,12 @@ std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const Schedu
     for (const MidiPort& port : ports) {
         names.push_back(port.name);
     }
-    const int chosen = choosePort(names, name);
-    if (chosen == -1) {
-        failure = "no MIDI port called '" + std::string(name) + "'";
+    const PortChoice chosen = choosePort(names, name);
+    if (const OutputCause* cause = std::get_if<OutputCause>(&chosen)) {
+        failure = OutputState::silent(*cause, std::string(name));
         return nullptr;
     }
-    if (chosen == -2) {
-        failure = "more than one MIDI port matches '" + std::string(name) + "'";
-        return nullptr;
-    }
-    const MidiPort& port = ports[static_cast<std::size_t>(chosen)];
+    const MidiPort& port = ports[std::get<std::size_t>(chosen)];
     if (port.api == RtMidi::UNIX_JACK) {
         return openJackMidiOutput(port.name, config, failure);
     }
@@ -221,10 +217,10 @@ std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const Schedu
 }
 
 std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
-                                                  std::string& failure) {
+                                                  OutputState& failure) {
     const std::vector<RtMidi::Api> apis = usableMidiApis();
     if (std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) == apis.end()) {
-        failure = "no ALSA sequencer";
+        failure = OutputState::silent(OutputCause::NoAlsaSequencer);
         return nullptr;
     }
     auto client = createMidiClient(RtMidi::LINUX_ALSA, failure);
@@ -234,7 +230,7 @@ std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
     try {
         client->openVirtualPort(kClientName);
     } catch (const RtMidiError& error) {
-        failure = error.getMessage();
+        failure = OutputState::silent(OutputCause::MidiSystemError, error.getMessage());
         return nullptr;
     }
     return std::make_unique<PortOutput>(std::move(client), std::string(), config);

@@ -5,9 +5,11 @@
 // a thread that hands each message over when it is due (see TimedSender). Also
 // the ALSA side of the virtual port "Tarnwick".
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include <RtMidi.h>
@@ -23,9 +25,10 @@ struct MidiPort {
 };
 
 // Creates an RtMidi output client on `api`, catching every RtMidiError: on
-// failure returns nullptr and sets `failure` to RtMidi's message. With no
-// ALSA sequencer device, creating an ALSA client fails this way.
-std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, std::string& failure);
+// failure returns nullptr and sets `failure` to a silent state carrying
+// RtMidi's message. With no ALSA sequencer device, creating an ALSA client
+// fails this way.
+std::unique_ptr<RtMidiOut> createMidiClient(RtMidi::Api api, OutputState& failure);
 
 // The MIDI APIs RtMidi serves for us now: the ALSA sequencer when its device
 // exists (JACK has a client of our own).
@@ -39,16 +42,19 @@ std::vector<MidiPort> listMidiPorts();
 // port's name contains, ignoring case). On failure returns nullptr and says
 // why in `failure`.
 std::unique_ptr<OutputDevice> openPortOutput(std::string_view name, const SchedulerConfig& config,
-                                             std::string& failure);
+                                             OutputState& failure);
 
 // Opens the virtual port "Tarnwick" on the ALSA sequencer; nullptr, with the
 // reason in `failure`, where there is none.
 std::unique_ptr<OutputDevice> openAlsaVirtualPort(const SchedulerConfig& config,
-                                                  std::string& failure);
+                                                  OutputState& failure);
+
+// The index of the port chosen, or why none is: OutputCause::NoSuchPort or
+// OutputCause::AmbiguousPort.
+using PortChoice = std::variant<std::size_t, OutputCause>;
 
 // Picks the port `name` means among `ports`: its full name, or the one port
-// whose name contains it ignoring case. Returns the index, or -1 (none) or -2
-// (several).
-int choosePort(const std::vector<std::string>& ports, std::string_view name);
+// whose name contains it ignoring case.
+PortChoice choosePort(const std::vector<std::string>& ports, std::string_view name);
 
 } // namespace tarnwick

@@ -29,20 +29,19 @@ BuiltinSynthOutput::BuiltinSynthOutput(BuiltinSynthOptions options)
     }
     if (!options_.soundFont.empty()) {
         if (!isReadableFile(options_.soundFont)) {
-            finish(State::Silent, "No sound: cannot read the SoundFont " + options_.soundFont);
+            finish(OutputState::silent(OutputCause::UnreadableSoundFont, options_.soundFont));
             return;
         }
         fontPath_ = options_.soundFont;
     } else {
         fontPath_ = findSoundFont(defaultSoundFontPaths());
         if (fontPath_.empty()) {
-            finish(State::Silent,
-                   "No sound: no General MIDI SoundFont found (install fluid-soundfont-gm)");
+            finish(OutputState::silent(OutputCause::NoSoundFont));
             return;
         }
     }
     fontName_ = soundFontDisplayName(fontPath_);
-    status_ = "Built-in synthesiser: loading " + fontName_;
+    state_ = OutputState::opening(fontName_);
     opening_.store(true);
     opener_ = std::thread([this] { open(); });
 }
@@ -82,7 +81,7 @@ std::string BuiltinSynthOutput::openSink(double sampleRate) {
 void BuiltinSynthOutput::open() {
     const std::string driver = openSink(options_.synth.sampleRate);
     if (driver.empty()) {
-        finish(State::Silent, "No sound: no audio device could be opened (" + driverList() + ")");
+        finish(OutputState::silent(OutputCause::NoAudioDevice, driverList()));
         return;
     }
     // The sink already runs, rendering silence until the renderer is set.
@@ -100,14 +99,14 @@ void BuiltinSynthOutput::open() {
             const std::lock_guard lock(sinkMutex_);
             sink_.reset();
         }
-        finish(State::Silent, "No sound: " + failure);
+        finish(OutputState::silent(OutputCause::SynthesiserFailed, failure));
         return;
     }
     renderer->setSinkLatency(latency);
     ownedRenderer_ = std::move(renderer);
     renderer_.store(ownedRenderer_.get(), std::memory_order_release);
     lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
-    finish(State::Playing, "Built-in synthesiser: " + fontName_ + " (" + driver + ")");
+    finish(OutputState::playing(OutputPath::BuiltinSynth, fontName_, driver));
     // Messages sent while the font loaded.
     if (scheduler_.pending() > 0 && idle_.exchange(false)) {
         resumeSink();
@@ -123,31 +122,31 @@ void BuiltinSynthOutput::reopen() {
     lost.reset(); // its thread has ended: nothing renders now
     const std::string driver = openSink(ownedRenderer_->sampleRate());
     if (!driver.empty()) {
-        finish(State::Playing, "Built-in synthesiser: " + fontName_ + " (" + driver + ")");
+        finish(OutputState::playing(OutputPath::BuiltinSynth, fontName_, driver));
         idle_.store(false);
         resumeSink(); // what waits in the queue
     }
     opening_.store(false);
 }
 
-void BuiltinSynthOutput::finish(State state, std::string status) {
-    if (state == State::Silent) {
+void BuiltinSynthOutput::finish(OutputState state) {
+    if (state.kind == Kind::Silent) {
         scheduler_.close();
     }
     {
         const std::lock_guard lock(mutex_);
-        state_ = state;
-        status_ = std::move(status);
+        kind_ = state.kind;
+        state_ = std::move(state);
     }
     opened_.notify_all();
     opening_.store(false);
 }
 
-void BuiltinSynthOutput::lose(const std::string& status) {
+void BuiltinSynthOutput::lose(OutputState interrupted) {
     const std::lock_guard lock(mutex_);
-    if (state_ == State::Playing) {
-        state_ = State::Lost;
-        status_ = status;
+    if (kind_ == Kind::Playing) {
+        kind_ = Kind::Interrupted;
+        state_ = std::move(interrupted);
     }
 }
 
@@ -168,9 +167,9 @@ void BuiltinSynthOutput::resumeSink() {
 }
 
 void BuiltinSynthOutput::checkSink() {
-    const State state = state_.load();
+    const Kind kind = kind_.load();
     const auto now = SteadyClock::now();
-    if (state == State::Playing && !idle_.load() &&
+    if (kind == Kind::Playing && !idle_.load() &&
         now.time_since_epoch().count() - lastRenderNs_.load() >
             std::chrono::nanoseconds(kStalledAfter).count()) {
         std::string driver;
@@ -178,9 +177,9 @@ void BuiltinSynthOutput::checkSink() {
             const std::lock_guard lock(sinkMutex_);
             driver = driver_;
         }
-        lose("No sound: the audio device stopped playing (" + driver + ")");
+        lose(OutputState::interrupted(OutputCause::AudioDeviceStopped, driver));
     }
-    if (state == State::Lost && now - lastRetry_ >= kRetryEvery && !opening_.load()) {
+    if (kind == Kind::Interrupted && now - lastRetry_ >= kRetryEvery && !opening_.load()) {
         lastRetry_ = now;
         if (opener_.joinable()) {
             opener_.join(); // it has finished
@@ -206,22 +205,22 @@ bool BuiltinSynthOutput::render(const AudioPeriod& period) {
     return renderer != nullptr && scheduler_.pending() > 0 && idle_.exchange(false);
 }
 
-void BuiltinSynthOutput::sinkLost(std::string_view reason) {
-    lose("No sound: " + std::string(reason));
+void BuiltinSynthOutput::sinkLost(std::string_view driver) {
+    lose(OutputState::interrupted(OutputCause::SoundServerGone, std::string(driver)));
 }
 
-std::string BuiltinSynthOutput::status() const {
+OutputState BuiltinSynthOutput::state() const {
     const std::lock_guard lock(mutex_);
-    return status_;
+    return state_;
 }
 
 bool BuiltinSynthOutput::isSilent() const {
-    return state_.load() == State::Silent;
+    return kind_.load() == Kind::Silent;
 }
 
 bool BuiltinSynthOutput::waitUntilOpen(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    return opened_.wait_for(lock, timeout, [this] { return state_ != State::Opening; });
+    return opened_.wait_for(lock, timeout, [this] { return kind_ != Kind::Opening; });
 }
 
 } // namespace tarnwick

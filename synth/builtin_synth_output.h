@@ -11,7 +11,7 @@
 //
 // When nothing sounds, the synthesiser stops rendering and the next message
 // wakes it. When the audio driver goes away (a sound server that stops or
-// restarts), the status says so and messages wait in the queue; from then on
+// restarts), the state says so and messages wait in the queue; from then on
 // a message sent at least a second after the last try opens a driver again in
 // the background, so the next Play after the server's return is heard (notes
 // long past due by then are dropped, instruments and controllers still apply).
@@ -56,7 +56,7 @@ class BuiltinSynthOutput final : public OutputDevice, private AudioSource {
     void send(std::uint32_t message) override;
     void setMessageTime(SteadyClock::time_point time) override { scheduler_.setMessageTime(time); }
 
-    std::string status() const override;
+    OutputState state() const override;
     bool isSilent() const override;
     bool waitUntilOpen(std::chrono::milliseconds timeout) override;
 
@@ -67,21 +67,22 @@ class BuiltinSynthOutput final : public OutputDevice, private AudioSource {
     static constexpr auto kRetryEvery = std::chrono::seconds(1);
 
   private:
-    enum class State { Opening, Playing, Lost, Silent };
+    using Kind = OutputState::Kind;
 
     void open();
     void reopen();
     // Tries the drivers in order; the name of the one that opened, or "".
     std::string openSink(double sampleRate);
-    void finish(State state, std::string status);
-    void lose(const std::string& status);
+    void finish(OutputState state);
+    // Playing becomes `interrupted`; other states stay.
+    void lose(OutputState interrupted);
     void resumeSink();
     // Notices a sink that stopped, and opens one again after a loss.
     void checkSink();
 
     // AudioSource, on the audio thread.
     bool render(const AudioPeriod& period) override;
-    void sinkLost(std::string_view reason) override;
+    void sinkLost(std::string_view driver) override;
 
     BuiltinSynthOptions options_;
     std::string fontPath_;
@@ -105,8 +106,8 @@ class BuiltinSynthOutput final : public OutputDevice, private AudioSource {
 
     mutable std::mutex mutex_;
     std::condition_variable opened_;
-    std::atomic<State> state_{State::Opening};
-    std::string status_;
+    std::atomic<Kind> kind_{Kind::Opening};
+    OutputState state_;
 
     // The sending thread's own: when it last tried to open a driver again.
     SteadyClock::time_point lastRetry_;

@@ -1,6 +1,6 @@
 #pragma once
 // The window's MIDI output: the opened output device, whose status line is
-// reported at the start and again whenever it changes: when the device
+// reported at the start and again whenever its state changes: when the device
 // finishes opening in the background (the built-in synthesiser loads its sound
 // font on a thread of its own), when a port it plays to goes away, and when
 // its sound server goes away or comes back. The check runs on the
@@ -37,7 +37,7 @@ class WatchedOutput final : public MidiOutput {
     std::unique_ptr<OutputDevice> device_;
     StatusReport report_;
     std::string note_;
-    std::string shown_;
+    OutputState shown_;
     std::shared_ptr<OutputCloser> closer_;
     QTimer poll_;
 };

@@ -20,7 +20,7 @@ struct SlowClosingDevice final : OutputDevice {
         closedOn_ = std::this_thread::get_id();
     }
     void send(std::uint32_t /*message*/) override {}
-    std::string status() const override { return {}; }
+    OutputState state() const override { return {}; }
     bool isSilent() const override { return false; }
 
     std::shared_future<void> release_;

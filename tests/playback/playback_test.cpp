@@ -14,6 +14,7 @@
 #include "files/midi_events.h"
 #include "midi/recording_output.h"
 #include "playback/manual_step_timer.h"
+#include "playback/output_state.h"
 #include "playback/play_state.h"
 #include "playback/step_player.h"
 #include "playback/tick_grid.h"
@@ -180,6 +181,51 @@ TEST(PlayStep, TheFirstPassIsTheExportsEventList) {
         p.output.messages.clear();
     }
     EXPECT_EQ(buildMidiEvents(p.settings, p.score, exportRandom), performed);
+}
+
+// Every state an output reports, worded for the window's status line and --play's standard error;
+// a silent one's text follows "No sound: " and completes the note on a remembered output too.
+TEST(OutputState, IsWordedForTheStatusLine) {
+    using C = OutputCause;
+    using P = OutputPath;
+    using S = OutputState;
+    const auto n = [](C cause, std::string detail = {}) { return S::silent(cause, detail); };
+    S noVirtual = n(C::NoVirtualPort);
+    noVirtual.parts = {n(C::NoJackServer), n(C::MidiSystemError, "Q")};
+    const std::pair<S, std::string> cases[] = {
+        // clang-format off
+        {S::opening("GM"), "Built-in synthesiser: loading GM"},
+        {S::playing(P::BuiltinSynth, "GM", "alsa"), "Built-in synthesiser: GM (alsa)"},
+        {S::playing(P::MidiPort, "K"), "MIDI port: K"},
+        {S::playing(P::MidiPort, "a:in", "JACK"), "MIDI port: a:in (JACK)"},
+        {S::playing(P::VirtualPort, "T", "ALSA"), "Virtual MIDI port: T (ALSA)"},
+        {S::playing(P::Trace, {}), "Trace: every message written to the output"},
+        {S::several({n(C::JackServerStopped), S::playing(P::MidiPort, "K")}),
+         "No sound: the JACK server has stopped; MIDI port: K"},
+        {S::interrupted(C::SoundServerGone, "pulse"), "the sound server went away (pulse)"},
+        {S::interrupted(C::AudioDeviceStopped, "alsa"), "the audio device stopped playing (alsa)"},
+        {n(C::NoSoundFont), "no General MIDI SoundFont found (install fluid-soundfont-gm)"},
+        {n(C::NoAudioDevice, "a, b"), "no audio device could be opened (a, b)"},
+        {n(C::NoMidiSystem), "no MIDI system is available (no ALSA sequencer, no JACK server)"},
+        {n(C::AmbiguousPort, "K"), "more than one MIDI port matches 'K'"},
+        {n(C::PortNotOpened, "K"), "the MIDI port 'K' could not be opened"},
+        {n(C::JackRefusedClient), "the JACK server refused a client"},
+        {n(C::JackNotActivated), "the JACK client could not be activated"},
+        {n(C::JackNotConnected, "K"), "could not connect to the MIDI port 'K'"},
+        {n(C::UnreadableSoundFont, "F"), "cannot read the SoundFont F"},
+        {noVirtual, "no virtual MIDI port could be made (no JACK server is running, Q)"},
+        {n(C::OutputNone), "the output is none"}, {n(C::NoAlsaSequencer), "no ALSA sequencer"},
+        {n(C::SynthesiserFailed, "Q"), "Q"}, {n(C::JackGaveNoPort), "JACK gave no MIDI port"},
+        {n(C::MidiSystemError, "Q"), "Q"}, {n(C::JackServerStopped), "the JACK server has stopped"},
+        {n(C::NoSuchOutput, "X"), "there is no output called 'X'"},
+        {n(C::NoSuchPort, "K"), "no MIDI port called 'K'"},
+        {n(C::NoJackServer), "no JACK server is running"},
+        {n(C::PortGone, "K"), "the MIDI port K has gone"}};
+    // clang-format on
+    for (const auto& [state, text] : cases) {
+        EXPECT_EQ(statusLine(state), (state.cause == C::None ? "" : "No sound: ") + text);
+        EXPECT_EQ(silenceReason(state), state.cause == C::None ? "" : text);
+    }
 }
 
 // Arrival, ideal time: a tick a whole period late (one missed) restarts the grid.

@@ -314,19 +314,22 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
 
     const std::string notAFont = ::testing::TempDir() + "tarnwick-not-a-font.sf2";
     std::ofstream(notAFont) << "RIFF but not a SoundFont";
-    const std::tuple<bool, std::string, std::string> cases[] = {
-        {true, "", "Built-in synthesiser: " + soundFontDisplayName(font) + " (card)"},
-        {false, "", "No sound: no audio device could be opened (pulseaudio, alsa, jack, sdl2)"},
-        {true, "/nonexistent/x.sf2", "No sound: cannot read the SoundFont /nonexistent/x.sf2"},
-        {true, notAFont, "No sound: the SoundFont " + notAFont + " could not be loaded"},
+    using S = OutputState;
+    const std::tuple<bool, std::string, S> cases[] = {
+        {true, "", S::playing(OutputPath::BuiltinSynth, soundFontDisplayName(font), "card")},
+        {false, "", S::silent(OutputCause::NoAudioDevice, "pulseaudio, alsa, jack, sdl2")},
+        {true, "/no/x.sf2", S::silent(OutputCause::UnreadableSoundFont, "/no/x.sf2")},
+        {true, notAFont,
+         S::silent(OutputCause::SynthesiserFailed,
+                   "the SoundFont " + notAFont + " could not be loaded")},
     };
-    for (const auto& [up, path, status] : cases) {
+    for (const auto& [up, path, state] : cases) {
         Card card{.serverUp = up};
         BuiltinSynthOutput synth(card.options(path));
         synth.send(msg(0xC0, 19)); // while it opens: waits, or does nothing
         ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
-        EXPECT_EQ(synth.status(), status);
-        EXPECT_EQ(synth.isSilent(), card.source == nullptr) << status; // closed if silent
+        EXPECT_EQ(synth.state(), state) << statusLine(synth.state());
+        EXPECT_EQ(synth.isSilent(), card.source == nullptr) << path; // closed if silent
         // A note sent now is heard through the card within half a second.
         synth.setMessageTime(SteadyClock::now() - std::chrono::milliseconds(20));
         synth.send(msg(0x90, 64, 100));
@@ -338,7 +341,7 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
                                  start + std::chrono::milliseconds(period * 256 * 1000) / 44100});
             peak = std::max(peak, *std::max_element(left.begin(), left.end()));
         }
-        EXPECT_EQ(peak > 0.01f, !synth.isSilent()) << status;
+        EXPECT_EQ(peak > 0.01f, !synth.isSilent()) << path;
     }
     std::remove(notAFont.c_str());
 }
@@ -347,25 +350,25 @@ TEST_F(BuiltinSynthTest, ResumesAnIdleSinkAndAfterALossPlaysThroughANewOneOnceTh
     Card card;
     BuiltinSynthOutput synth(card.options());
     ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
-    const std::string playing = synth.status();
+    const OutputState playing = synth.state();
     synth.send(kWoodBlock);
     EXPECT_EQ(card.resumed, 1) << "the idle sink is woken";
 
     card.serverUp = false;
-    card.source->sinkLost("the sound server went away (card)");
-    EXPECT_EQ(synth.status(), "No sound: the sound server went away (card)");
+    card.source->sinkLost("card");
+    EXPECT_EQ(synth.state(), OutputState::interrupted(OutputCause::SoundServerGone, "card"));
     EXPECT_FALSE(synth.isSilent()) << "it plays on, silently";
     synth.send(kWoodBlock); // tries again at once: the server is still away
     std::this_thread::sleep_for(milliseconds(200));
-    EXPECT_NE(synth.status(), playing);
+    EXPECT_NE(synth.state(), playing);
 
     card.serverUp = true;
     std::this_thread::sleep_for(BuiltinSynthOutput::kRetryEvery);
     synth.send(kWoodBlock);
-    for (int i = 0; i < 500 && synth.status() != playing; ++i) {
+    for (int i = 0; i < 500 && synth.state() != playing; ++i) {
         std::this_thread::sleep_for(milliseconds(10));
     }
-    EXPECT_EQ(synth.status(), playing);
+    EXPECT_EQ(synth.state(), playing);
     EXPECT_EQ(card.opened, 2);
     EXPECT_NE(card.source, nullptr);
 }

@@ -224,7 +224,9 @@ void MainDialogTest::everyWayOutEndsTheDialogAndClosesTheOutput() {
 struct SlowOpeningDevice final : OutputDevice {
     explicit SlowOpeningDevice(const bool& flag) : opened(flag) {}
     void send(std::uint32_t /*message*/) override {}
-    std::string status() const override { return opened ? "Ready" : "Loading"; }
+    OutputState state() const override { return opened ? kReady : kLoading; }
+    static inline const OutputState kLoading = OutputState::opening("GM"),
+                                    kReady = OutputState::playing(OutputPath::Trace, {});
     bool isSilent() const override { return false; }
     bool waitUntilOpen(std::chrono::milliseconds /*timeout*/) override { return opened; }
     const bool& opened;
@@ -244,9 +246,9 @@ void MainDialogTest::aboutNamesTheVersionAndStatusFollowsTheOutput() {
         QTest::mouseClick(about->findChild<QPushButton*>(), Qt::LeftButton);
     });
     menuItem(rig.dialog, "&About")->trigger();
-    QCOMPARE(rig.dialog.statusText(), QString("Loading"));
+    QCOMPARE(rig.dialog.statusText().toStdString(), statusLine(SlowOpeningDevice::kLoading));
     opened = true;
-    QTRY_COMPARE(rig.dialog.statusText(), QString("Ready"));
+    QTRY_COMPARE(rig.dialog.statusText().toStdString(), statusLine(SlowOpeningDevice::kReady));
 }
 
 void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
