@@ -1,6 +1,7 @@
 # The two commands of the README. Both install what they need first. `make test`
 # also builds the libFuzzer targets with clang and runs each for 20 seconds,
-# then builds the Debian package and installs it on a fresh minimal Debian 12.
+# then builds the Debian package, installs it on a fresh minimal Debian 12 and
+# checks it with lintian (scripts/check-deb-package).
 
 .PHONY: run test deps bench format package clean
 

@@ -1,5 +1,6 @@
 #pragma once
-// The About dialog: the version, who made the program and what it does.
+// The About dialog: the version, who made the program, its licence and what it
+// does.
 
 #include <memory>
 

@@ -1,5 +1,5 @@
 """`cmake --install` into a temporary prefix: the files, the desktop's
-validators, the *.tarn file type, the man page against the help.
+validators, the *.tarn file type, the compressed man page against the help.
 Run as: python3 install_test.py CMAKE BUILD_DIR"""
 import re
 import subprocess
@@ -8,15 +8,15 @@ import tempfile
 import unittest
 from pathlib import Path
 
-APP, ICONS = "org.tarnwick.Tarnwick", "share/icons/hicolor"
-EXPECTED = {"bin/tarnwick", f"share/applications/{APP}.desktop",
+APP, ICONS, DOC = "org.tarnwick.Tarnwick", "share/icons/hicolor", "share/doc/tarnwick"
+EXPECTED = {"bin/tarnwick", f"share/applications/{APP}.desktop", f"{DOC}/changelog.gz",
             f"share/metainfo/{APP}.metainfo.xml", f"share/mime/packages/{APP}.xml",
-            "share/man/man1/tarnwick.1", f"{ICONS}/scalable/apps/{APP}.svg",
+            "share/man/man1/tarnwick.1.gz", f"{ICONS}/scalable/apps/{APP}.svg", f"{DOC}/copyright",
             *(f"{ICONS}/{n}x{n}/apps/{APP}.png" for n in (48, 128, 256))}
 
 
-def run(*command):
-    done = subprocess.run(command, capture_output=True, text=True, timeout=120)
+def run(*command, stdin=None):
+    done = subprocess.run(command, input=stdin, capture_output=True, text=True, timeout=120)
     assert done.returncode == 0, f"{command}: {done.stdout}{done.stderr}"
     return done.stdout + done.stderr
 
@@ -52,12 +52,12 @@ class Installed(unittest.TestCase):
             self.assertIn(":application/x-tarnwick:*.tarn",
                           (prefix / "share/mime/globs2").read_text())
 
-            page = str(prefix / "share/man/man1/tarnwick.1")
-            self.assertEqual(run("groff", "-man", "-Tutf8", "-ww", "-z", page), "")
+            page = run("gzip", "-dc", prefix / "share/man/man1/tarnwick.1.gz")
+            self.assertEqual(run("groff", "-man", "-Tutf8", "-ww", "-z", stdin=page), "")
             helped = options_in(run(prefix / "bin/tarnwick", "--help") +
                                 run(prefix / "bin/tarnwick", "--play", "--help"))
             self.assertLessEqual({"--help", "--settings", "--play", "--soundfont"}, helped)
-            named = options_in(run("groff", "-man", "-Tascii", "-P-cbou", page))
+            named = options_in(run("groff", "-man", "-Tascii", "-P-cbou", stdin=page))
             self.assertEqual(helped - named, set(), "options the man page lacks")
 
 
