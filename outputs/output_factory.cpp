@@ -252,10 +252,6 @@ std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
     return openMidiOutput(builtin);
 }
 
-void closeMidiOutput(std::unique_ptr<OutputDevice>& output) {
-    output.reset();
-}
-
 std::vector<OutputChoice> listMidiOutputs(Listing listing) {
     std::vector<OutputChoice> choices;
     for (const OutputBackend& backend : kBackends) {

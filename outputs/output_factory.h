@@ -84,9 +84,6 @@ std::unique_ptr<OutputDevice> openMidiOutput(const OutputOptions& options);
 // `note` says which could not be opened and why (else it is left empty).
 std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options, std::string& note);
 
-// Closes the output: no message is sent after this. Harmless when null.
-void closeMidiOutput(std::unique_ptr<OutputDevice>& output);
-
 // The outputs that can be opened now, in order of preference.
 std::vector<OutputChoice> listMidiOutputs(Listing listing = Listing::CommandLine);
 
