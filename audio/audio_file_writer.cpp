@@ -95,7 +95,7 @@ bool AudioFileWriter::write(const float* left, const float* right, int frames) {
     return true;
 }
 
-FileResult AudioFileWriter::finish() {
+FileResult AudioFileWriter::close() {
     if (sound_ != nullptr) {
         // Closing writes the headers and what the encoder still holds.
         const int closed = sf_close(sound_);
@@ -104,7 +104,11 @@ FileResult AudioFileWriter::finish() {
             fail(sf_error_number(closed));
         }
     }
-    if (!result_.ok()) {
+    return result_;
+}
+
+FileResult AudioFileWriter::finish() {
+    if (!close().ok()) {
         return result_;
     }
     result_ = file_.commit();

@@ -46,6 +46,13 @@ int exportMidi(const CommandOptions& options, std::ostream& /*out*/, std::ostrea
     if (!piece) {
         return kExitUsage;
     }
+    if (options.tracks) {
+        const std::vector<LineEvent> events =
+            buildLineEvents(piece->settings, piece->score, piece->random);
+        return reportWrite(writeMidiTracksFile(options.outputPath, piece->settings, events,
+                                               pieceNameForPath(options.outputPath)),
+                           err);
+    }
     const std::vector<MidiEvent> events =
         buildMidiEvents(piece->settings, piece->score, piece->random);
     return reportWrite(writeMidiFile(options.outputPath, piece->settings, events), err);

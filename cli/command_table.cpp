@@ -38,6 +38,11 @@ UsageProblem readRandSeed(std::string_view value, CommandOptions& options) {
     return std::nullopt;
 }
 
+UsageProblem readTracks(std::string_view /*value*/, CommandOptions& options) {
+    options.tracks = true;
+    return std::nullopt;
+}
+
 #ifdef TARNWICK_HAS_PLAY_COMMAND
 UsageProblem readSeconds(std::string_view value, CommandOptions& options) {
     options.seconds = parseSeconds(value);
@@ -60,6 +65,11 @@ UsageProblem readSoundFont(std::string_view value, CommandOptions& options) {
     return std::nullopt;
 }
 
+UsageProblem readFormat(std::string_view value, CommandOptions& options) {
+    options.audioFormat = std::string(value);
+    return std::nullopt;
+}
+
 UsageProblem readMidiClock(std::string_view /*value*/, CommandOptions& options) {
     options.midiClock = true;
     return std::nullopt;
@@ -76,6 +86,7 @@ const OptionEntry kOptions[] = {
      readSettingsPath},
     {"rand-seed", "N", "seed the random generator with N (default: the clock)", "a number",
      readRandSeed},
+    {"tracks", "", "one track per line (voices, harmony, drums)", "", readTracks},
 #ifdef TARNWICK_HAS_PLAY_COMMAND
     {"seconds", "S", "play for S seconds (default: until Ctrl-C)", "a value", readSeconds},
     {"ticks", "T", "play T steps back to back without waiting, then stop", "a value", readTicks},
@@ -87,11 +98,19 @@ const OptionEntry kOptions[] = {
      "a value", readOutputName},
     {"soundfont", "FILE", "a .sf2 or .sf3 file for the built-in synthesiser", "a value",
      readSoundFont},
+    {"format", "wav|flac|ogg", "the stems' sound file format (default: wav)", "a value",
+     readFormat},
     {"midi-clock", "",
      "send MIDI clock to the port: Start, 3 pulses a step\n(24 a quarter note), Stop", "",
      readMidiClock},
 #endif
 };
+
+const HelpPage kMidiPage{
+    "Write the piece as a Standard MIDI File, as \"Save as Midi\" in the window does\n"
+    "after \"Play\"; with --tracks one track per line (voice 1, voice 2, the\n"
+    "harmony while its offset is not 0, voice 3, the drums), as \"Save as Midi\n"
+    "(Tracks)...\" does."};
 
 #ifdef TARNWICK_HAS_PLAY_COMMAND
 const HelpPage kPlayPage{
@@ -103,6 +122,13 @@ const HelpPage kRenderPage{
     "fast as the machine allows, into a 44.1 kHz stereo file: WAV or FLAC (16-bit)\n"
     "or Ogg Vorbis, by the name's extension. The sound lasts the 1024 steps and\n"
     "2 seconds more. Ctrl-C stops it and leaves no file (exit status 130)."};
+
+const HelpPage kStemsPage{
+    "Render each line of the piece into a sound file of its own in the folder DIR,\n"
+    "in one pass: voice1, voice2, harmony (while its offset is not 0), voice3 and\n"
+    "drums, as WAV (default), FLAC or Ogg Vorbis files as long as --render-audio's.\n"
+    "They add up to the mix before its limiter; they share its gain, lowered only\n"
+    "as far as keeps every stem at or below -1 dBFS. Ctrl-C leaves no file (130)."};
 #endif
 
 // In the order the help lists them.
@@ -123,7 +149,8 @@ const std::vector<CommandEntry>& commands() {
         {.name = "export-midi",
          .valueName = "OUT.mid",
          .help = "write the piece as a Standard MIDI File",
-         .takes = {{"settings"}, {"rand-seed"}},
+         .takes = {{"settings"}, {"rand-seed"}, {"tracks"}},
+         .page = &kMidiPage,
          .run = exportMidi},
         {.name = "save-settings",
          .valueName = "OUT.tarn",
@@ -149,6 +176,13 @@ const std::vector<CommandEntry>& commands() {
          .page = &kRenderPage,
          .check = checkRenderOptions,
          .run = renderAudio},
+        {.name = "render-stems",
+         .valueName = "DIR",
+         .help = "render each line to a sound file of its own in DIR",
+         .takes = {{"settings"}, {"rand-seed"}, {"soundfont"}, {"format"}},
+         .page = &kStemsPage,
+         .check = checkStemsOptions,
+         .run = renderStems},
         {.name = "list-outputs",
          .help = "list the outputs that can be opened now",
          .page = &kPlayPage,

@@ -24,6 +24,8 @@ struct CommandOptions {
     std::optional<std::string> outputName;
     std::optional<std::string> soundFont;
     bool midiClock = false;
+    bool tracks = false;                    // --export-midi: one track per line
+    std::optional<std::string> audioFormat; // --render-stems: wav, flac or ogg
 };
 
 // Why a value or a combination of options is refused, or nothing when it is fine.

@@ -1,6 +1,8 @@
 #include "cli/render_command.h"
 
+#include <iomanip>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -12,6 +14,7 @@
 #include "files/midi_events.h"
 #include "synth/audio_render.h"
 #include "synth/soundfont_locator.h"
+#include "synth/stem_render.h"
 
 namespace tarnwick {
 
@@ -51,6 +54,43 @@ class ProgressLine {
     std::size_t line_ = 0;
 };
 
+// The SoundFont to render with, or nothing (after saying why).
+std::optional<std::string> renderSoundFont(const CommandOptions& options, std::ostream& err) {
+    const std::string soundFont =
+        options.soundFont.value_or(findSoundFont(defaultSoundFontPaths()));
+    if (soundFont.empty()) {
+        err << "tarnwick: no General MIDI SoundFont found (install fluid-soundfont-gm)\n";
+        return std::nullopt;
+    }
+    if (!isReadableFile(soundFont)) {
+        err << "tarnwick: cannot read the SoundFont " << soundFont << '\n';
+        return std::nullopt;
+    }
+    return soundFont;
+}
+
+// The exit status for a render that did not write, saying why on `err`.
+int reportRender(RenderStatus status, const FileResult& file, const std::string& target,
+                 std::ostream& err) {
+    switch (status) {
+    case RenderStatus::Written:
+        return kExitSuccess;
+    case RenderStatus::Cancelled:
+        err << "tarnwick: interrupted; " << target << " was not written\n";
+        return kExitInterrupted;
+    case RenderStatus::FontUnusable:
+        err << "tarnwick: cannot load " << file.message() << '\n';
+        return kExitUsage;
+    case RenderStatus::CannotWrite:
+        break;
+    }
+    return reportWrite(file, err);
+}
+
+std::optional<AudioFileFormat> stemsFormat(const CommandOptions& options) {
+    return audioFormatForPath("stems." + options.audioFormat.value_or("wav"));
+}
+
 } // namespace
 
 int renderAudio(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
@@ -58,14 +98,8 @@ int renderAudio(const CommandOptions& options, std::ostream& /*out*/, std::ostre
     if (!piece) {
         return kExitUsage;
     }
-    const std::string soundFont =
-        options.soundFont.value_or(findSoundFont(defaultSoundFontPaths()));
-    if (soundFont.empty()) {
-        err << "tarnwick: no General MIDI SoundFont found (install fluid-soundfont-gm)\n";
-        return kExitUsage;
-    }
-    if (!isReadableFile(soundFont)) {
-        err << "tarnwick: cannot read the SoundFont " << soundFont << '\n';
+    const std::optional<std::string> soundFont = renderSoundFont(options, err);
+    if (!soundFont) {
         return kExitUsage;
     }
     const std::vector<MidiEvent> events =
@@ -75,25 +109,49 @@ int renderAudio(const CommandOptions& options, std::ostream& /*out*/, std::ostre
     AudioRenderResult rendered;
     {
         ProgressLine progress(err, options.outputPath);
-        rendered = renderAudioFile(options.outputPath, soundFont, piece->settings, events,
+        rendered = renderAudioFile(options.outputPath, *soundFont, piece->settings, events,
                                    [&progress](double done) {
                                        progress.show(done);
                                        return !InterruptGuard::requested();
                                    });
     }
-    switch (rendered.status) {
-    case RenderStatus::Written:
-        return kExitSuccess;
-    case RenderStatus::Cancelled:
-        err << "tarnwick: interrupted; " << options.outputPath << " was not written\n";
-        return kExitInterrupted;
-    case RenderStatus::FontUnusable:
-        err << "tarnwick: cannot load " << rendered.file.message() << '\n';
+    return reportRender(rendered.status, rendered.file, options.outputPath, err);
+}
+
+int renderStems(const CommandOptions& options, std::ostream& /*out*/, std::ostream& err) {
+    std::optional<Piece> piece = openSession(options, err);
+    if (!piece) {
         return kExitUsage;
-    case RenderStatus::CannotWrite:
-        break;
     }
-    return reportWrite(rendered.file, err);
+    const std::optional<std::string> soundFont = renderSoundFont(options, err);
+    if (!soundFont) {
+        return kExitUsage;
+    }
+    const std::vector<LineEvent> events =
+        buildLineEvents(piece->settings, piece->score, piece->random);
+
+    const InterruptGuard interrupts;
+    StemsRenderResult rendered;
+    {
+        ProgressLine progress(err, options.outputPath);
+        rendered = renderStemFiles(options.outputPath, *stemsFormat(options), *soundFont,
+                                   piece->settings, events, [&progress](double done) {
+                                       progress.show(done);
+                                       return !InterruptGuard::requested();
+                                   });
+    }
+    if (rendered.status == RenderStatus::Written && rendered.gainDb < 0.0) {
+        err << "tarnwick: the stems are " << std::fixed << std::setprecision(1) << -rendered.gainDb
+            << " dB quieter than the mix, so that none peaks above -1 dBFS\n";
+    }
+    return reportRender(rendered.status, rendered.file, "the stems in " + options.outputPath, err);
+}
+
+UsageProblem checkStemsOptions(const CommandOptions& options) {
+    if (!stemsFormat(options)) {
+        return "--format needs wav, flac or ogg, not '" + *options.audioFormat + "'";
+    }
+    return std::nullopt;
 }
 
 UsageProblem checkRenderOptions(const CommandOptions& options) {

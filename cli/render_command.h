@@ -14,6 +14,15 @@ namespace tarnwick {
 // file. Shows its progress on standard error when that is a terminal.
 int renderAudio(const CommandOptions& options, std::ostream& out, std::ostream& err);
 
+// Renders each line of the piece into a file of its own in the folder
+// options.outputPath (voice1.wav, ..., drums.wav; the format from
+// --format, WAV by default), with the exit statuses of renderAudio. Says on
+// standard error by how much the stems' common gain was lowered, if it was.
+int renderStems(const CommandOptions& options, std::ostream& out, std::ostream& err);
+
+// --format names wav, flac or ogg.
+UsageProblem checkStemsOptions(const CommandOptions& options);
+
 // The output file's extension names a format.
 UsageProblem checkRenderOptions(const CommandOptions& options);
 

@@ -58,6 +58,8 @@ enum class Command : int {
     SaveMidi = 32776,
     About = 32777,
     SaveAudio = 32790,
+    SaveMidiTracks = 32791,
+    SaveStems = 32792,
     Undo = 32800,
     Redo = 32801,
     // "Open Recent": entry i (0..9) of the recent files is OpenRecent + i.

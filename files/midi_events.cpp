@@ -20,20 +20,21 @@ std::int64_t drawVelocity(std::int32_t volume, RandomGenerator& random) {
 
 // One melodic line: its channel and the note it ends next.
 struct LineWriter {
+    PieceLine line;
     int channel;
     std::uint8_t rememberedNote = 0;
 
-    void play(std::vector<MidiEvent>& events, std::int64_t timeMs, NoteByte note, std::int32_t hold,
+    void play(std::vector<LineEvent>& events, std::int64_t timeMs, NoteByte note, std::int32_t hold,
               std::int32_t volume, RandomGenerator& random) {
         const std::int64_t velocity = drawVelocity(volume, random);
         if (!isPlayableNote(note)) {
             return;
         }
         if (hold == 0) {
-            events.push_back({timeMs, midi::noteOff(channel, rememberedNote)});
+            events.push_back({{timeMs, midi::noteOff(channel, rememberedNote)}, line});
             rememberedNote = note;
         }
-        events.push_back({timeMs, midi::noteOn(channel, note, velocity)});
+        events.push_back({{timeMs, midi::noteOn(channel, note, velocity)}, line});
     }
 };
 
@@ -41,13 +42,27 @@ struct LineWriter {
 
 std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score& score,
                                        RandomGenerator& random) {
-    std::vector<MidiEvent> events;
+    return untagged(buildLineEvents(settings, score, random));
+}
+
+std::vector<MidiEvent> untagged(const std::vector<LineEvent>& events) {
+    std::vector<MidiEvent> plain;
+    plain.reserve(events.size());
+    for (const LineEvent& tagged : events) {
+        plain.push_back(tagged.event);
+    }
+    return plain;
+}
+
+std::vector<LineEvent> buildLineEvents(const SongSettings& settings, const Score& score,
+                                       RandomGenerator& random) {
+    std::vector<LineEvent> events;
     events.reserve(kMaxMidiEvents);
 
-    LineWriter voice1{0};
-    LineWriter voice2{1};
-    LineWriter harmony{1};
-    LineWriter voice3{2};
+    LineWriter voice1{PieceLine::Voice1, 0};
+    LineWriter voice2{PieceLine::Voice2, 1};
+    LineWriter harmony{PieceLine::Harmony, 1};
+    LineWriter voice3{PieceLine::Voice3, 2};
     int drumSlotCounter = 0;
     const std::int32_t beatLength = std::max(settings.beatLength, 1);
 
@@ -80,7 +95,8 @@ std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score
             }
             const NoteByte note = score.drumNotes[static_cast<std::size_t>(slot)];
             if (isPlayableNote(note)) {
-                events.push_back({timeMs, midi::noteOn(midi::kDrumChannel, note, velocity)});
+                events.push_back(
+                    {{timeMs, midi::noteOn(midi::kDrumChannel, note, velocity)}, PieceLine::Drums});
             }
         }
     }

@@ -3,6 +3,7 @@
 // short MIDI messages, the same messages in the same order within each step
 // that the step player sends on its first pass after Play.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -23,6 +24,17 @@ struct MidiEvent {
     friend bool operator==(const MidiEvent&, const MidiEvent&) = default;
 };
 
+// The lines of the piece, in the order their events fall within a step.
+enum class PieceLine : std::uint8_t { Voice1, Voice2, Harmony, Voice3, Drums };
+inline constexpr std::size_t kLineCount = 5;
+
+// A list event with the line it belongs to: voice 2 and the harmony share a
+// channel, so the channel alone does not tell them apart.
+struct LineEvent {
+    MidiEvent event;
+    PieceLine line = PieceLine::Voice1;
+};
+
 // The most events one pass can give: voice 1 2048 (note-offs and note-ons),
 // voice 2 1024, harmony 1024, voice 3 512, drums 1024 (a hit every step).
 inline constexpr std::size_t kMaxMidiEvents = 5632;
@@ -39,5 +51,13 @@ inline constexpr std::size_t kMaxMidiEvents = 5632;
 // Never truncated: the list holds every event.
 std::vector<MidiEvent> buildMidiEvents(const SongSettings& settings, const Score& score,
                                        RandomGenerator& random);
+
+// The same list, each event tagged with its line (the same draws, so the same
+// velocities and drum slots for the same generator state).
+std::vector<LineEvent> buildLineEvents(const SongSettings& settings, const Score& score,
+                                       RandomGenerator& random);
+
+// The events of a tagged list without their lines.
+std::vector<MidiEvent> untagged(const std::vector<LineEvent>& events);
 
 } // namespace tarnwick

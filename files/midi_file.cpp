@@ -1,8 +1,12 @@
 #include "files/midi_file.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <filesystem>
+#include <optional>
 #include <string_view>
 
+#include "composition/name_tables.h"
 #include "composition/song_settings.h"
 #include "files/atomic_file.h"
 #include "midi/channel_messages.h"
@@ -17,7 +21,6 @@ namespace {
 constexpr std::uint32_t kMaxTempoMicros = 0xFFFFFF; // three bytes
 constexpr std::int32_t kMaxDivision = 0x7FFF;       // top bit clear: ticks per quarter
 constexpr std::int32_t kMicrosPerMs = 1000;
-constexpr std::size_t kTrackLengthOffset = 18;
 
 void writeText(std::string_view text, std::vector<std::uint8_t>& out) {
     out.insert(out.end(), text.begin(), text.end());
@@ -91,20 +94,43 @@ std::vector<std::uint32_t> fileSetUpMessages(const SongSettings& settings) {
     return messages;
 }
 
-MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiEvent> events) {
-    std::vector<std::uint8_t> out;
-    out.reserve(64 + events.size() * 8);
+namespace {
 
-    const MidiTiming timing = midiTiming(settings.stepMs);
+constexpr std::uint8_t kTrackNameMeta = 0x03;
+constexpr std::uint8_t kInstrumentNameMeta = 0x04;
+constexpr std::string_view kDrumsInstrumentName = "Percussion";
+
+void writeHeader(std::uint16_t tracks, std::uint16_t division, std::vector<std::uint8_t>& out) {
     writeText("MThd", out);
     writeBigEndian32(6, out);
-    writeBigEndian32(0x00010001, out); // format 1, one track
-    writeBytes({static_cast<std::uint8_t>(timing.division >> 8),
-                static_cast<std::uint8_t>(timing.division)},
+    writeBigEndian32(0x00010000u | tracks, out); // format 1
+    writeBytes({static_cast<std::uint8_t>(division >> 8), static_cast<std::uint8_t>(division)},
                out);
-    writeText("MTrk", out);
-    writeBigEndian32(0, out); // track length, filled in at the end
+}
 
+// Starts a track chunk; its length is filled in by endTrack.
+std::size_t beginTrack(std::vector<std::uint8_t>& out) {
+    writeText("MTrk", out);
+    writeBigEndian32(0, out);
+    return out.size();
+}
+
+// Ends the track begun at `start` (the offset after its length field).
+bool endTrack(std::size_t start, std::vector<std::uint8_t>& out) {
+    writeBytes({0x00, 0xFF, 0x2F, 0x00}, out);
+    // An export has at most 5632 events of at most 8 bytes; only a list far
+    // beyond that could overflow the 32-bit track length.
+    if (out.size() - start > 0xFFFFFFFFu) {
+        return false;
+    }
+    const auto trackLength = static_cast<std::uint32_t>(out.size() - start);
+    for (std::size_t i = 0; i < 4; ++i) {
+        out[start - 4 + i] = static_cast<std::uint8_t>(trackLength >> (24 - 8 * i));
+    }
+    return true;
+}
+
+void writeTempoAndMetre(const MidiTiming& timing, std::vector<std::uint8_t>& out) {
     writeBytes({0x00, 0xFF, 0x51, 0x03}, out);
     writeBytes({static_cast<std::uint8_t>(timing.tempoMicros >> 16),
                 static_cast<std::uint8_t>(timing.tempoMicros >> 8),
@@ -112,43 +138,148 @@ MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiE
                out);
     writeBytes({0x00, 0xFF, 0x58, 0x04}, out);
     writeBigEndian32(0x04021808, out);
+}
 
-    for (const std::uint32_t message : fileSetUpMessages(settings)) {
-        out.push_back(0x00);
-        writeMessage(message, out);
-    }
+// A text meta event at delta 0; texts here are short names.
+void writeTextMeta(std::uint8_t type, std::string_view text, std::vector<std::uint8_t>& out) {
+    writeBytes({0x00, 0xFF, type}, out);
+    writeVarLen(static_cast<std::uint32_t>(text.size()), out);
+    writeText(text, out);
+}
 
+// Appends the events with their delta-times; the reason when one cannot be written.
+std::optional<std::string> writeEvents(std::span<const MidiEvent> events,
+                                       std::vector<std::uint8_t>& out) {
     std::int64_t previousMs = 0;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const MidiEvent& event = events[i];
         const std::int64_t delta = event.timeMs - previousMs;
         if (delta < 0) {
-            return refuse("event " + std::to_string(i) + " at " + std::to_string(event.timeMs) +
-                          " ms comes before the one at " + std::to_string(previousMs) + " ms");
+            return "event " + std::to_string(i) + " at " + std::to_string(event.timeMs) +
+                   " ms comes before the one at " + std::to_string(previousMs) + " ms";
         }
         if (delta > kMaxVarLen) {
-            return refuse("a gap of " + std::to_string(delta) +
-                          " ms between two events is longer than a MIDI file can hold (" +
-                          std::to_string(kMaxVarLen) + " ms); use a shorter step length");
+            return "a gap of " + std::to_string(delta) +
+                   " ms between two events is longer than a MIDI file can hold (" +
+                   std::to_string(kMaxVarLen) + " ms); use a shorter step length";
         }
         if (!isChannelMessage(event.message)) {
-            return refuse("event " + std::to_string(i) + " is no channel message");
+            return "event " + std::to_string(i) + " is no channel message";
         }
         writeVarLen(static_cast<std::uint32_t>(delta), out);
         writeMessage(event.message, out);
         previousMs = event.timeMs;
     }
-    writeBytes({0x00, 0xFF, 0x2F, 0x00}, out);
+    return std::nullopt;
+}
 
-    // An export has at most 5632 events of at most 8 bytes; only a list far
-    // beyond that could overflow the 32-bit track length.
-    if (out.size() - kTrackLengthOffset - 4 > 0xFFFFFFFFu) {
-        return refuse("the track is longer than a MIDI file can hold");
+constexpr std::string_view kTooLong = "the track is longer than a MIDI file can hold";
+
+std::string_view lineName(PieceLine line) {
+    switch (line) {
+    case PieceLine::Voice1:
+        return "Voice 1";
+    case PieceLine::Voice2:
+        return "Voice 2";
+    case PieceLine::Harmony:
+        return "Harmony";
+    case PieceLine::Voice3:
+        return "Voice 3";
+    case PieceLine::Drums:
+        return "Drums";
     }
-    const auto trackLength = static_cast<std::uint32_t>(out.size() - kTrackLengthOffset - 4);
-    for (int i = 0; i < 4; ++i) {
-        out[kTrackLengthOffset + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(trackLength >> (24 - 8 * i));
+    return {};
+}
+
+// The voice whose channel and instrument a line uses; none for the drums.
+std::optional<std::size_t> lineVoice(PieceLine line) {
+    switch (line) {
+    case PieceLine::Voice1:
+        return 0;
+    case PieceLine::Voice2:
+    case PieceLine::Harmony:
+        return 1;
+    case PieceLine::Voice3:
+        return 2;
+    case PieceLine::Drums:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiEvent> events) {
+    std::vector<std::uint8_t> out;
+    out.reserve(64 + events.size() * 8);
+
+    const MidiTiming timing = midiTiming(settings.stepMs);
+    writeHeader(1, timing.division, out);
+    const std::size_t track = beginTrack(out);
+    writeTempoAndMetre(timing, out);
+    for (const std::uint32_t message : fileSetUpMessages(settings)) {
+        out.push_back(0x00);
+        writeMessage(message, out);
+    }
+    if (std::optional<std::string> problem = writeEvents(events, out)) {
+        return refuse(std::move(*problem));
+    }
+    if (!endTrack(track, out)) {
+        return refuse(std::string(kTooLong));
+    }
+    return {std::move(out), {}};
+}
+
+MidiFileBytes encodeMidiTracksFile(const SongSettings& settings, std::span<const LineEvent> events,
+                                   std::string_view pieceName) {
+    std::vector<PieceLine> lines{PieceLine::Voice1, PieceLine::Voice2};
+    if (settings.harmonyOffset != 0) {
+        lines.push_back(PieceLine::Harmony);
+    }
+    lines.push_back(PieceLine::Voice3);
+    lines.push_back(PieceLine::Drums);
+
+    std::vector<std::uint8_t> out;
+    out.reserve(256 + events.size() * 8);
+    const MidiTiming timing = midiTiming(settings.stepMs);
+    writeHeader(static_cast<std::uint16_t>(lines.size() + 1), timing.division, out);
+    std::size_t track = beginTrack(out);
+    if (!pieceName.empty()) {
+        writeTextMeta(kTrackNameMeta, pieceName, out);
+    }
+    writeTempoAndMetre(timing, out);
+    endTrack(track, out);
+
+    const std::vector<std::uint32_t> setUp = fileSetUpMessages(settings);
+    std::vector<MidiEvent> lineEvents;
+    for (const PieceLine line : lines) {
+        track = beginTrack(out);
+        writeTextMeta(kTrackNameMeta, lineName(line), out);
+        const std::optional<std::size_t> voice = lineVoice(line);
+        writeTextMeta(kInstrumentNameMeta,
+                      voice ? instrumentName(std::clamp(settings.instrument[*voice], 0, 127))
+                            : kDrumsInstrumentName,
+                      out);
+        if (voice && line != PieceLine::Harmony) {
+            for (const std::uint32_t message : setUp) {
+                if (midi::messageChannel(message) == static_cast<int>(*voice)) {
+                    out.push_back(0x00);
+                    writeMessage(message, out);
+                }
+            }
+        }
+        lineEvents.clear();
+        for (const LineEvent& tagged : events) {
+            if (tagged.line == line) {
+                lineEvents.push_back(tagged.event);
+            }
+        }
+        if (std::optional<std::string> problem = writeEvents(lineEvents, out)) {
+            return refuse(std::string(lineName(line)) + ": " + *problem);
+        }
+        if (!endTrack(track, out)) {
+            return refuse(std::string(kTooLong));
+        }
     }
     return {std::move(out), {}};
 }
@@ -156,6 +287,19 @@ MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiE
 FileResult writeMidiFile(const std::string& path, const SongSettings& settings,
                          std::span<const MidiEvent> events) {
     const MidiFileBytes file = encodeMidiFile(settings, events);
+    if (!file.ok()) {
+        return FileResult::failure(path, file.error);
+    }
+    return writeFileAtomically(path, file.bytes);
+}
+
+std::string pieceNameForPath(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+
+FileResult writeMidiTracksFile(const std::string& path, const SongSettings& settings,
+                               std::span<const LineEvent> events, std::string_view pieceName) {
+    const MidiFileBytes file = encodeMidiTracksFile(settings, events, pieceName);
     if (!file.ok()) {
         return FileResult::failure(path, file.error);
     }

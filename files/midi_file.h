@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/file_result.h"
@@ -70,9 +71,32 @@ std::vector<std::uint32_t> fileSetUpMessages(const SongSettings& settings);
 // valid data bytes.
 MidiFileBytes encodeMidiFile(const SongSettings& settings, std::span<const MidiEvent> events);
 
+// The same piece with one track per line, format 1: a first track with the
+// piece's name (left out when empty), the tempo and the time signature, then
+// "Voice 1", "Voice 2", "Harmony" (only when the harmony offset is not 0),
+// "Voice 3" and "Drums". Each line's track starts with its name (meta event
+// 03) and its instrument's name (meta event 04: the window's General MIDI
+// name; "Percussion" for the drums), then its channel's set-up (program and
+// modulation wheel, as fileSetUpMessages gives them) and its events. The
+// harmony shares voice 2's channel and its set-up, which voice 2's track
+// holds, and the drums have no program: merged by time, with ties in track
+// order, the tracks hold the one-track file's events, apart from the names.
+// Refuses what encodeMidiFile refuses.
+MidiFileBytes encodeMidiTracksFile(const SongSettings& settings, std::span<const LineEvent> events,
+                                   std::string_view pieceName);
+
 // Encodes the file and writes it atomically: the target is replaced whole or
 // left as it was.
 [[nodiscard]] FileResult writeMidiFile(const std::string& path, const SongSettings& settings,
                                        std::span<const MidiEvent> events);
+
+// The piece's name a tracks file carries: its file's name without the folder
+// and the extension, as "canon" for "music/canon.mid".
+std::string pieceNameForPath(const std::string& path);
+
+// Encodes the tracks file and writes it atomically, as writeMidiFile does.
+[[nodiscard]] FileResult writeMidiTracksFile(const std::string& path, const SongSettings& settings,
+                                             std::span<const LineEvent> events,
+                                             std::string_view pieceName);
 
 } // namespace tarnwick

@@ -8,16 +8,19 @@ namespace tarnwick {
 
 namespace {
 
-// A lossy encoder does not keep the waveform: decoded, the peaks of a loud
-// piece came out up to 1.3 dB higher than they went in. The ceiling of an Ogg
-// Vorbis file is lowered by this much so they stay under -1 dBFS there too.
-constexpr double kLossyHeadroomDb = 2.0;
-
 AudioRenderResult cannotWrite(const std::string& path, std::string reason) {
     return {RenderStatus::CannotWrite, FileResult::failure(path, std::move(reason))};
 }
 
 } // namespace
+
+std::optional<std::string> renderLengthProblem(std::int32_t stepMs) {
+    if (pieceFrames(stepMs) > kMaxRenderSeconds * kRenderSampleRate) {
+        return "at " + std::to_string(stepMs) + " ms per step the piece lasts longer than the " +
+               std::to_string(kMaxRenderSeconds / 3600) + " hours an audio file may hold";
+    }
+    return std::nullopt;
+}
 
 AudioRenderResult renderAudioFile(const std::string& path, const std::string& soundFont,
                                   const SongSettings& settings, std::span<const MidiEvent> events,
@@ -27,11 +30,8 @@ AudioRenderResult renderAudioFile(const std::string& path, const std::string& so
         return cannotWrite(path, std::string(kAudioExtensionsReason));
     }
     const std::int64_t total = pieceFrames(settings.stepMs);
-    if (total > kMaxRenderSeconds * kRenderSampleRate) {
-        return cannotWrite(path, "at " + std::to_string(settings.stepMs) +
-                                     " ms per step the piece lasts longer than the " +
-                                     std::to_string(kMaxRenderSeconds / 3600) +
-                                     " hours an audio file may hold");
+    if (std::optional<std::string> tooLong = renderLengthProblem(settings.stepMs)) {
+        return cannotWrite(path, std::move(*tooLong));
     }
     OutputStageConfig stage;
     if (*format == AudioFileFormat::OggVorbis) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -17,6 +18,14 @@ struct SongSettings;
 // The longest sound a file gets: its 16-bit WAV form stays well inside the
 // format's 4 GiB.
 inline constexpr std::int64_t kMaxRenderSeconds = 6 * 3600;
+
+// A lossy encoder does not keep the waveform: decoded, the peaks of a loud
+// piece came out up to 1.3 dB higher than they went in. The ceiling of an Ogg
+// Vorbis file is lowered by this much so they stay under -1 dBFS there too.
+inline constexpr double kLossyHeadroomDb = 2.0;
+
+// Why a piece at this step length is too long for a sound file, or nothing.
+std::optional<std::string> renderLengthProblem(std::int32_t stepMs);
 
 enum class RenderStatus {
     Written,

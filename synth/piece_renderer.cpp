@@ -18,21 +18,18 @@ namespace {
 // nothing, smaller ones cost more per frame.
 constexpr int kChunkFrames = 8192;
 
-// Frames for `ms` milliseconds, to the nearest frame (44.1 frames per ms).
+} // namespace
+
 std::int64_t framesForMs(std::int64_t ms) {
     return (ms * kRenderSampleRate + 500) / 1000;
 }
 
-// Multiplies the last `fadeFrames` frames of the sound by a half cosine from
-// 1 down to 0; `first` is the frame index of left[0].
-void fadeOut(float* left, float* right, int frames, std::int64_t first, std::int64_t total,
-             std::int64_t fadeFrames) {
+void fadeOutEnd(float* left, float* right, int frames, std::int64_t first, std::int64_t total) {
+    const std::int64_t fadeFrames = std::min(total, framesForMs(kRenderFadeMs));
     const std::int64_t fadeStart = total - fadeFrames;
-    for (int i = 0; i < frames; ++i) {
+    for (int i = std::max(0, static_cast<int>(std::min<std::int64_t>(fadeStart - first, frames)));
+         i < frames; ++i) {
         const std::int64_t frame = first + i;
-        if (frame < fadeStart) {
-            continue;
-        }
         const double t =
             static_cast<double>(frame - fadeStart + 1) / static_cast<double>(fadeFrames);
         const auto gain = static_cast<float>(0.5 * (1.0 + std::cos(std::numbers::pi * t)));
@@ -41,7 +38,28 @@ void fadeOut(float* left, float* right, int frames, std::int64_t first, std::int
     }
 }
 
-} // namespace
+bool renderTimedEvents(std::size_t count, const std::function<std::int64_t(std::size_t)>& frameOf,
+                       const std::function<void(std::size_t)>& apply, std::int64_t end,
+                       const std::function<bool(std::int64_t position, int frames)>& render) {
+    std::size_t next = 0;
+    std::int64_t position = 0;
+    while (position < end) {
+        for (; next < count && frameOf(next) <= position; ++next) {
+            apply(next);
+        }
+        std::int64_t until = end;
+        if (next < count) {
+            until = std::min(until, frameOf(next));
+        }
+        const auto frames =
+            static_cast<int>(std::min<std::int64_t>(until - position, kChunkFrames));
+        if (!render(position, frames)) {
+            return false;
+        }
+        position += frames;
+    }
+    return true;
+}
 
 std::int64_t pieceFrames(std::int32_t stepMs) {
     return framesForMs(std::int64_t{kStepCount} * std::max(stepMs, 1) + kRenderTailMs);
@@ -74,43 +92,28 @@ bool PieceRenderer::render(const SongSettings& settings, std::span<const MidiEve
         synth_.apply(message);
     }
     const std::int64_t total = pieceFrames(settings.stepMs);
-    const std::int64_t fadeFrames = std::min(total, framesForMs(kRenderFadeMs));
     // The stage delays the sound: render that much more, and drop as much.
     const std::int64_t latency = stage_.latencyFrames();
-    const std::int64_t end = total + latency;
 
     std::vector<float> left(kChunkFrames);
     std::vector<float> right(kChunkFrames);
-    std::size_t next = 0;
-    std::int64_t position = 0;
-    while (position < end) {
-        for (; next < events.size() && eventFrame(events[next].timeMs) <= position; ++next) {
-            synth_.apply(events[next].message);
-        }
-        std::int64_t until = end;
-        if (next < events.size()) {
-            until = std::min(until, eventFrame(events[next].timeMs));
-        }
-        const auto frames =
-            static_cast<int>(std::min<std::int64_t>(until - position, kChunkFrames));
-        synth_.write(left.data(), right.data(), 0, frames);
-        stage_.process(left.data(), right.data(), frames);
-
-        // The part of this chunk that is sound, after the stage's delay.
-        const std::int64_t skip = std::clamp<std::int64_t>(latency - position, 0, frames);
-        const std::int64_t first = position + skip - latency;
-        const auto kept = static_cast<int>(frames - skip);
-        position += frames;
-        if (kept == 0) {
-            continue;
-        }
-        const auto offset = static_cast<std::size_t>(skip);
-        fadeOut(left.data() + offset, right.data() + offset, kept, first, total, fadeFrames);
-        if (!consume(left.data() + offset, right.data() + offset, kept)) {
-            return false;
-        }
-    }
-    return true;
+    return renderTimedEvents(
+        events.size(), [&](std::size_t i) { return eventFrame(events[i].timeMs); },
+        [&](std::size_t i) { synth_.apply(events[i].message); }, total + latency,
+        [&](std::int64_t position, int frames) {
+            synth_.write(left.data(), right.data(), 0, frames);
+            stage_.process(left.data(), right.data(), frames);
+            // The part of this chunk that is sound, after the stage's delay.
+            const std::int64_t skip = std::clamp<std::int64_t>(latency - position, 0, frames);
+            const auto kept = static_cast<int>(frames - skip);
+            if (kept == 0) {
+                return true;
+            }
+            const auto offset = static_cast<std::size_t>(skip);
+            fadeOutEnd(left.data() + offset, right.data() + offset, kept, position + skip - latency,
+                       total);
+            return consume(left.data() + offset, right.data() + offset, kept);
+        });
 }
 
 } // namespace tarnwick

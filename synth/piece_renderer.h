@@ -33,6 +33,22 @@ std::int64_t pieceFrames(std::int32_t stepMs);
 // boundary nearest to its time.
 std::int64_t eventFrame(std::int64_t timeMs);
 
+// Frames for `ms` milliseconds at the render's rate, to the nearest frame.
+std::int64_t framesForMs(std::int64_t ms);
+
+// The end of every render: multiplies the frames of the last kRenderFadeMs
+// (or all, when shorter) of `total` frames by a half cosine from 1 down to 0;
+// `first` is the index of left[0] among them.
+void fadeOutEnd(float* left, float* right, int frames, std::int64_t first, std::int64_t total);
+
+// The render loop the mix and the stems share: renders `end` frames, calling
+// apply(i) for each of the `count` events once its frame, frameOf(i) (never
+// decreasing), has come, and render(position, frames) for the sound between,
+// in chunks that end where an event is due. Returns false when render did.
+bool renderTimedEvents(std::size_t count, const std::function<std::int64_t(std::size_t)>& frameOf,
+                       const std::function<void(std::size_t)>& apply, std::int64_t end,
+                       const std::function<bool(std::int64_t position, int frames)>& render);
+
 // Receives the sound in order, `frames` frames of each channel at a time.
 // Returns false to end the render there.
 using AudioConsumer = std::function<bool(const float* left, const float* right, int frames)>;

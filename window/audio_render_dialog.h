@@ -11,6 +11,7 @@
 #include "composition/song_settings.h"
 #include "files/file_result.h"
 #include "files/midi_events.h"
+#include "synth/stem_render.h"
 
 class QWidget;
 
@@ -22,5 +23,13 @@ namespace tarnwick {
 std::optional<FileResult> renderWithProgress(QWidget* owner, const std::string& path,
                                              const std::string& soundFont, SongSettings settings,
                                              std::vector<MidiEvent> events);
+
+// Renders each line into a file of its own in `folder`, in the same way;
+// nothing when the user cancelled.
+std::optional<StemsRenderResult> renderStemsWithProgress(QWidget* owner, const std::string& folder,
+                                                         AudioFileFormat format,
+                                                         const std::string& soundFont,
+                                                         SongSettings settings,
+                                                         std::vector<LineEvent> events);
 
 } // namespace tarnwick

@@ -1,5 +1,6 @@
 #include "window/dialog_commands.h"
 
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -19,6 +20,7 @@ namespace {
 
 // The caption of the message about a recent file that is gone.
 constexpr std::string_view kOpenRecentTitle = "Open Recent";
+constexpr std::string_view kStemsTitle = "Save Stems";
 
 std::string utf8(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
@@ -155,6 +157,58 @@ void saveMidi(DialogContext& context) {
     nameWindowAfter(context, *path);
 }
 
+// "Save as Midi" with one track per line, named after the file.
+void saveMidiTracks(DialogContext& context) {
+    const auto path = context.host.chooseFile(kMidiFilter, kSaveTitle, kMidiExtension, true);
+    if (!path) {
+        return;
+    }
+    Piece& piece = context.records.piece;
+    readControls(context.panel, piece.settings);
+    const std::vector<LineEvent> events =
+        buildLineEvents(piece.settings, piece.score, piece.random);
+    const FileResult result = writeMidiTracksFile(path->string(), piece.settings, events,
+                                                  pieceNameForPath(path->string()));
+    if (!result.ok()) {
+        context.host.showError(
+            kSaveTitle, failureMessage("Could not export the piece to", *path, result.reason));
+        return;
+    }
+    nameWindowAfter(context, *path);
+}
+
+// Renders each line of what "Save as Midi" would write into a sound file of
+// its own; playback goes on. Says by how much their gain was lowered, if it was.
+void saveStems(DialogContext& context) {
+    const std::optional<StemsTarget> target = context.host.chooseStemsTarget();
+    if (!target) {
+        return;
+    }
+    Piece& piece = context.records.piece;
+    readControls(context.panel, piece.settings);
+    const std::vector<LineEvent> events =
+        buildLineEvents(piece.settings, piece.score, piece.random);
+    const std::optional<StemsOutcome> outcome =
+        context.host.renderStems(*target, piece.settings, events);
+    if (!outcome) {
+        return;
+    }
+    if (!outcome->result.ok()) {
+        context.host.showError(kStemsTitle,
+                               failureMessage("Could not render the stems to", target->folder,
+                                              outcome->result.message()));
+        return;
+    }
+    if (outcome->gainDb < 0.0) {
+        char amount[32];
+        std::snprintf(amount, sizeof amount, "%.1f", -outcome->gainDb);
+        context.host.showInformation(
+            kStemsTitle, std::string("The stems are ") + amount +
+                             " dB quieter than the mix, so that none of them peaks above "
+                             "-1 dBFS. Together they still sound as the mix does.");
+    }
+}
+
 // Renders what "Save as Midi" would write into a sound file; playback goes on.
 void saveAudio(DialogContext& context) {
     const auto path = context.host.chooseFile(kAudioFilter, kSaveTitle, kAudioExtension, true);
@@ -238,6 +292,12 @@ void runCommand(DialogContext& context, Command command) {
         break;
     case Command::SaveAudio:
         saveAudio(context);
+        break;
+    case Command::SaveMidiTracks:
+        saveMidiTracks(context);
+        break;
+    case Command::SaveStems:
+        saveStems(context);
         break;
     case Command::About:
         context.host.showAbout();

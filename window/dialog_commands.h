@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "controls/control_ids.h"
@@ -29,6 +30,19 @@ struct AppRecords {
     RecentFiles recentFiles;
 };
 
+// Where "Save Stems" writes: a folder, and the files' extension (the format).
+struct StemsTarget {
+    std::filesystem::path folder;
+    std::string extension; // "wav", "flac" or "ogg"
+};
+
+// What writing the stems came to: the result, and the gain they share, in
+// dB against the mix's (below 0 when it had to be lowered).
+struct StemsOutcome {
+    FileResult result;
+    double gainDb = 0.0;
+};
+
 // What the commands need from the window they run in.
 class DialogHost {
   public:
@@ -47,6 +61,18 @@ class DialogHost {
     virtual std::optional<FileResult> renderAudio(const std::filesystem::path& path,
                                                   const SongSettings& settings,
                                                   const std::vector<MidiEvent>& events) = 0;
+
+    // Asks for the stems' folder and format; nothing when the user cancels.
+    virtual std::optional<StemsTarget> chooseStemsTarget() = 0;
+
+    // Renders each line into a file of its own in the target folder, as
+    // renderAudio does the mix. Nothing when the user cancelled.
+    virtual std::optional<StemsOutcome> renderStems(const StemsTarget& target,
+                                                    const SongSettings& settings,
+                                                    const std::vector<LineEvent>& events) = 0;
+
+    // A modal message box telling the user something worth knowing.
+    virtual void showInformation(std::string_view title, std::string_view message) = 0;
 
     // A modal message box telling the user that a command failed.
     virtual void showError(std::string_view title, std::string_view message) = 0;

@@ -1,5 +1,6 @@
 #include "window/file_chooser.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QDir>
@@ -101,6 +102,25 @@ FileChooser::chooseFile(QWidget* owner, const FileFilter& filter, std::string_vi
     const QFileInfo chosen(files.first());
     lastFolder_ = chosen.absolutePath();
     return toFilesystemPath(chosen.absoluteFilePath());
+}
+
+std::optional<std::pair<std::filesystem::path, int>>
+FileChooser::chooseFolderAndFormat(QWidget* owner, std::string_view title,
+                                   const QStringList& formats) {
+    QFileDialog dialog(owner, fromUtf8(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setNameFilters(formats);
+    const QString initialFolder = std::exchange(lastFolder_, QString());
+    const bool folderKnown = !initialFolder.isEmpty() && QFileInfo(initialFolder).isDir();
+    dialog.setDirectory(folderKnown ? initialFolder : QDir::homePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    const QFileInfo chosen(dialog.selectedFiles().first());
+    lastFolder_ = chosen.absoluteFilePath();
+    return std::pair{toFilesystemPath(chosen.absoluteFilePath()),
+                     std::max(0, static_cast<int>(formats.indexOf(dialog.selectedNameFilter())))};
 }
 
 } // namespace tarnwick

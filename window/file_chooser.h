@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include <QString>
+#include <QStringList>
 
 #include "controls/file_filters.h"
 
@@ -27,6 +29,12 @@ class FileChooser {
                                                     std::string_view title,
                                                     std::string_view defaultExtension,
                                                     bool forSaving);
+
+    // Asks the user for an existing folder and one of `formats` (each a
+    // filter entry, as "WAV (*.wav)"); the folder and the index of the
+    // format, or nothing when the user cancels. Opens where chooseFile would.
+    std::optional<std::pair<std::filesystem::path, int>>
+    chooseFolderAndFormat(QWidget* owner, std::string_view title, const QStringList& formats);
 
     // The folder the next chooser opens in; empty before the first choice and
     // after a cancel.

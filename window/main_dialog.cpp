@@ -1,5 +1,6 @@
 #include "window/main_dialog.h"
 
+#include <array>
 #include <utility>
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QRegularExpressionValidator>
 #include <QThread>
 
+#include "audio/audio_file_writer.h"
 #include "composition/name_tables.h"
 #include "composition/scale.h"
 #include "controls/control_ids.h"
@@ -160,7 +162,9 @@ void MainDialog::buildMenu(MainDialogParts& parts) {
                                           [this](Command command) { runCommand(command); });
     addItem(file, tr("&Save..."), Command::Save, Qt::CTRL | Qt::Key_S);
     addItem(file, tr("Save as &Midi"), Command::SaveMidi, Qt::CTRL | Qt::Key_E);
+    addItem(file, tr("Save as Midi (&Tracks)..."), Command::SaveMidiTracks);
     addItem(file, tr("Save as &Audio..."), Command::SaveAudio);
+    addItem(file, tr("Save St&ems..."), Command::SaveStems);
     file->addSeparator();
     addItem(file, tr("E&xit"), Command::Exit, Qt::CTRL | Qt::Key_Q);
     outputs_ = std::make_unique<OutputControl>(
@@ -285,6 +289,41 @@ std::optional<FileResult> MainDialog::renderAudio(const std::filesystem::path& p
     const std::string chosen = outputs_->soundFont();
     return renderWithProgress(this, path.string(), chosen.empty() ? soundFont_() : chosen, settings,
                               events);
+}
+
+std::optional<StemsTarget> MainDialog::chooseStemsTarget() {
+    // As "Save as Audio" offers them, in the order of the extensions.
+    static const std::array<std::pair<const char*, const char*>, 3> kFormats = {
+        {{"WAV (*.wav)", "wav"}, {"FLAC (*.flac)", "flac"}, {"Ogg Vorbis (*.ogg)", "ogg"}}};
+    QStringList filters;
+    for (const auto& [filter, extension] : kFormats) {
+        filters << tr(filter);
+    }
+    const auto chosen = chooser_.chooseFolderAndFormat(this, "Save Stems", filters);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    return StemsTarget{chosen->first, kFormats[static_cast<std::size_t>(chosen->second)].second};
+}
+
+std::optional<StemsOutcome> MainDialog::renderStems(const StemsTarget& target,
+                                                    const SongSettings& settings,
+                                                    const std::vector<LineEvent>& events) {
+    const std::string chosen = outputs_->soundFont();
+    const std::optional<AudioFileFormat> format = audioFormatForPath("stems." + target.extension);
+    const std::optional<StemsRenderResult> rendered =
+        renderStemsWithProgress(this, target.folder.string(), format.value_or(AudioFileFormat::Wav),
+                                chosen.empty() ? soundFont_() : chosen, settings, events);
+    if (!rendered) {
+        return std::nullopt;
+    }
+    return StemsOutcome{rendered->file, rendered->gainDb};
+}
+
+void MainDialog::showInformation(std::string_view title, std::string_view message) {
+    QMessageBox box(QMessageBox::Information, fromUtf8(title), fromUtf8(message), QMessageBox::Ok,
+                    this);
+    box.exec();
 }
 
 void MainDialog::showError(std::string_view title, std::string_view message) {

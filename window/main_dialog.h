@@ -108,6 +108,10 @@ class MainDialog : public QDialog, private DialogHost {
     std::optional<FileResult> renderAudio(const std::filesystem::path& path,
                                           const SongSettings& settings,
                                           const std::vector<MidiEvent>& events) override;
+    std::optional<StemsTarget> chooseStemsTarget() override;
+    std::optional<StemsOutcome> renderStems(const StemsTarget& target, const SongSettings& settings,
+                                            const std::vector<LineEvent>& events) override;
+    void showInformation(std::string_view title, std::string_view message) override;
     void showError(std::string_view title, std::string_view message) override;
     void setTitle(std::string_view title) override;
     void showAbout() override;

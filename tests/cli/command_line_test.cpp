@@ -44,7 +44,8 @@ TEST(CommandLine, EachOutcomeHasItsStatusAndItsMessage) {
         {"--print-score --seconds 3", 2, "", usage("unknown option '--seconds'")},
         {"--print-score=1", 2, "", usage("--print-score takes no value")},
         {"--print-score --rand-seed", 2, "", usage("--rand-seed needs a number")},
-        {"--export-midi=", 2, "", usage("--export-midi needs an output file")},
+        {"--export-midi=", 2, "",
+         "tarnwick: --export-midi needs an output file\nUsage: tarnwick --export-midi OUT.mid"},
         {"--print-score --rand-seed 12x", 2, "",
          usage("--rand-seed needs a decimal integer, not '12x'")},
         {"--print-score --rand-seed=4294967296", 2, "", usage(range + "'4294967296'")},
@@ -52,7 +53,8 @@ TEST(CommandLine, EachOutcomeHasItsStatusAndItsMessage) {
         {"--print-score --settings a --settings=b", 2, "", usage("--settings given twice")},
         {"--settings a.tarn", 2, "", usage("no command given")},
         {"--export-midi a --save-settings b", 2, "",
-         usage("more than one command given ('--save-settings')")},
+         "tarnwick: more than one command given ('--save-settings')\nUsage: tarnwick "
+         "--export-midi"},
         {"--print-score -h", 2, "", usage("more than one command given ('-h')")},
         // Files that cannot be read or written: the file and the reason.
         {"--export-midi " + dir.file("a.mid") + " --settings " + dir.file("short.tarn"), 2, "",

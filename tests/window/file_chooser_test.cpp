@@ -213,6 +213,31 @@ void FileChooserTest::saveAsAudioRendersWhilePlayingOrCancelsWithoutAFile() {
     QVERIFY(file != nullptr);
     QCOMPARE(info.frames, pieceFrames(50));
     sf_close(file);
+
+    // The tracks file: a track per line and one for the tempo.
+    answerChooser(inFolder("tracks"));
+    menuItem(dialog, "Save as Midi (&Tracks)...")->trigger();
+    QFile tracks(inFolder("tracks.mid"));
+    QVERIFY(tracks.open(QIODevice::ReadOnly) && tracks.read(12).endsWith(QByteArray("\0\1\0\5")));
+    // Stems: a folder and a format, then a cancelled render leaves no file.
+    const QString stems = inFolder("stems");
+    QVERIFY(QDir().mkpath(stems));
+    auto format = std::make_shared<QStringList>();
+    whenModal<QFileDialog>([=](QFileDialog* chooser) {
+        *format = chooser->nameFilters();
+        chooser->selectNameFilter(format->at(1));
+        chooser->setDirectory(stems);
+        QMetaObject::invokeMethod(chooser, "accept", Qt::QueuedConnection);
+    });
+    auto progressTitle = std::make_shared<QString>();
+    whenModal<QProgressDialog>([=](QProgressDialog* progress) {
+        *progressTitle = progress->windowTitle();
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    menuItem(dialog, "Save St&ems...")->trigger();
+    QCOMPARE(*format, (QStringList{"WAV (*.wav)", "FLAC (*.flac)", "Ogg Vorbis (*.ogg)"}));
+    QCOMPARE(*progressTitle, QString("Save Stems"));
+    QCOMPARE(QDir(stems).entryList(QDir::Files | QDir::Hidden), QStringList{});
 }
 
 } // namespace tarnwick::testing
