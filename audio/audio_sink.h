@@ -34,9 +34,10 @@ class AudioSource {
     // asking until resume().
     virtual bool render(const AudioPeriod& period) = 0;
 
-    // The sink can no longer play: the sound server of `driver` went away.
-    // It asks for no more audio.
-    virtual void sinkLost(std::string_view /*driver*/) {}
+    // The sink can no longer play: the sound server went away. `name` says
+    // which, as the status line names it: "pulseaudio", "PipeWire". It asks
+    // for no more audio.
+    virtual void sinkLost(std::string_view /*name*/) {}
 };
 
 class AudioSink {
@@ -54,6 +55,10 @@ class AudioSink {
     // The source returned false and the sink stopped asking: start again.
     // Called from the sending thread; returns at once.
     virtual void resume() {}
+
+    // The sound server behind the driver when the driver's name does not say
+    // it ("PipeWire" behind "pulseaudio"); empty when the driver's name does.
+    virtual std::string serverName() const { return {}; }
 };
 
 // The audio drivers, in the order they are tried: "pulseaudio" (which

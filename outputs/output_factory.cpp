@@ -29,12 +29,13 @@ struct Silence final : AudioSource {
     }
 };
 
-// The first audio driver that opens now, or an empty string.
+// The first audio driver that opens now, named as the status line names it
+// ("PipeWire" for its server), or an empty string.
 std::string firstWorkingAudioDriver() {
     Silence silence;
     for (std::string_view driver : audioDriverNames()) {
-        if (openAudioSink(driver, 44100.0, silence)) {
-            return std::string(driver);
+        if (auto sink = openAudioSink(driver, 44100.0, silence)) {
+            return sink->serverName().empty() ? std::string(driver) : sink->serverName();
         }
     }
     return {};

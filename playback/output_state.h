@@ -17,8 +17,8 @@ enum class OutputCause {
     NoSoundFont,         // no default General MIDI font is installed
     NoAudioDevice,       // detail: the audio drivers tried, "pulseaudio, alsa, ..."
     SynthesiserFailed,   // detail: the synthesiser's own words (a font it could not load)
-    AudioDeviceStopped,  // detail: the driver that stopped asking for audio
-    SoundServerGone,     // detail: the driver whose server went away
+    AudioDeviceStopped,  // detail: the driver (or its server) that stopped asking for audio
+    SoundServerGone,     // detail: the server that went away: "pulseaudio", "PipeWire"
     NoMidiSystem,        // neither an ALSA sequencer nor a JACK server
     NoSuchPort,          // detail: the name asked for
     AmbiguousPort,       // detail: the name asked for, which several ports match
@@ -37,7 +37,8 @@ enum class OutputCause {
 
 // What sounds, while an output opens or plays.
 enum class OutputPath {
-    BuiltinSynth, // detail: the SoundFont's name; via: the audio driver
+    BuiltinSynth, // detail: the SoundFont's name; via: the audio driver, or
+                  // the sound server behind it ("PipeWire")
     MidiPort,     // detail: the port; via: "JACK", or empty for the ALSA sequencer
     VirtualPort,  // detail: our port; via: "JACK" or "ALSA"
     Trace,
@@ -70,7 +71,8 @@ struct OutputState {
     bool operator==(const OutputState&) const = default;
 };
 
-// The status line: "Built-in synthesiser: FluidR3_GM (pulseaudio)", or
+// The status line: "Built-in synthesiser: FluidR3_GM (pulseaudio)" (or
+// "(PipeWire)" where PipeWire is the sound server), or
 // "No sound: " and why.
 std::string statusLine(const OutputState& state);
 

@@ -282,6 +282,7 @@ struct Card {
         double sampleRate() const override { return kRate; }
         std::chrono::nanoseconds latency() const override { return {}; }
         void resume() override { ++card.resumed; }
+        std::string serverName() const override { return card.server; }
         Card& card;
     };
 
@@ -302,6 +303,7 @@ struct Card {
     }
 
     bool serverUp = true;
+    std::string server = {}; // behind the driver, when its name does not say it
     int opened = 0;
     int resumed = 0;
     AudioSource* source = nullptr; // while open
@@ -347,10 +349,12 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
 }
 
 TEST_F(BuiltinSynthTest, ResumesAnIdleSinkAndAfterALossPlaysThroughANewOneOnceTheServerIsBack) {
-    Card card;
+    Card card{.server = "PipeWire"};
     BuiltinSynthOutput synth(card.options());
     ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
     const OutputState playing = synth.state();
+    EXPECT_EQ(statusLine(playing),
+              "Built-in synthesiser: " + soundFontDisplayName(font) + " (PipeWire)");
     synth.send(kWoodBlock);
     EXPECT_EQ(card.resumed, 1) << "the idle sink is woken";
 
