@@ -61,8 +61,9 @@ class AudioSink {
     virtual std::string serverName() const { return {}; }
 };
 
-// The audio drivers, in the order they are tried: "pulseaudio" (which
-// PipeWire desktops serve too), "alsa", "jack", "sdl2".
+// The audio drivers, in the order they are tried: "pipewire" (only where
+// PipeWire is the sound server), "pulseaudio" (which PipeWire serves too),
+// "alsa", "jack", "sdl2".
 std::span<const std::string_view> audioDriverNames();
 
 // Frames the sinks ask for per call: 256 frames (5.8 ms at 44.1 kHz) keeps

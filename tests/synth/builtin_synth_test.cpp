@@ -319,7 +319,8 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
     using S = OutputState;
     const std::tuple<bool, std::string, S> cases[] = {
         {true, "", S::playing(OutputPath::BuiltinSynth, soundFontDisplayName(font), "card")},
-        {false, "", S::silent(OutputCause::NoAudioDevice, "pulseaudio, alsa, jack, sdl2")},
+        {false, "",
+         S::silent(OutputCause::NoAudioDevice, "pipewire, pulseaudio, alsa, jack, sdl2")},
         {true, "/no/x.sf2", S::silent(OutputCause::UnreadableSoundFont, "/no/x.sf2")},
         {true, notAFont,
          S::silent(OutputCause::SynthesiserFailed,
