@@ -5,6 +5,7 @@
 
 #include "audio/fluid_driver_sink.h"
 #include "audio/jack_probe.h"
+#include "audio/pipewire_sink.h"
 #include "audio/pulse_audio_sink.h"
 #include "audio/sdl_audio_sink.h"
 
@@ -53,8 +54,11 @@ struct AudioDriver {
     std::unique_ptr<AudioSink> (*open)(double sampleRate, AudioSource& source);
 };
 
-// In order of preference.
+// In order of preference. PipeWire's own stream comes first: where PipeWire
+// is the sound server its graph clock times every period exactly, and
+// elsewhere it does not open.
 constexpr AudioDriver kDrivers[] = {
+    {"pipewire", openPipeWireSink},
     {"pulseaudio", openPulseAudioSink},
     {"alsa", openAlsa},
     {"jack", openJack},

@@ -34,9 +34,10 @@ class AudioSource {
     // asking until resume().
     virtual bool render(const AudioPeriod& period) = 0;
 
-    // The sink can no longer play: the sound server of `driver` went away.
-    // It asks for no more audio.
-    virtual void sinkLost(std::string_view /*driver*/) {}
+    // The sink can no longer play: the sound server went away. `name` says
+    // which, as the status line names it: "pulseaudio", "PipeWire". It asks
+    // for no more audio.
+    virtual void sinkLost(std::string_view /*name*/) {}
 };
 
 class AudioSink {
@@ -54,10 +55,15 @@ class AudioSink {
     // The source returned false and the sink stopped asking: start again.
     // Called from the sending thread; returns at once.
     virtual void resume() {}
+
+    // The sound server behind the driver when the driver's name does not say
+    // it ("PipeWire" behind "pulseaudio"); empty when the driver's name does.
+    virtual std::string serverName() const { return {}; }
 };
 
-// The audio drivers, in the order they are tried: "pulseaudio" (which
-// PipeWire desktops serve too), "alsa", "jack", "sdl2".
+// The audio drivers, in the order they are tried: "pipewire" (only where
+// PipeWire is the sound server), "pulseaudio" (which PipeWire serves too),
+// "alsa", "jack", "sdl2".
 std::span<const std::string_view> audioDriverNames();
 
 // Frames the sinks ask for per call: 256 frames (5.8 ms at 44.1 kHz) keeps

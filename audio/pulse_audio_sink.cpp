@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <pulse/pulseaudio.h>
+#include <string_view>
 #include <vector>
 
 #include "audio/audio_thread_priority.h"
@@ -60,11 +61,13 @@ class PulseAudioSink final : public AudioSink {
     double sampleRate() const override { return sampleRate_; }
     std::chrono::nanoseconds latency() const override { return latency_; }
     void resume() override;
+    std::string serverName() const override { return onPipeWire_ ? "PipeWire" : ""; }
 
   private:
     static void onContextState(pa_context* context, void* self);
     static void onStreamState(pa_stream* stream, void* self);
     static void onWritable(pa_stream* stream, std::size_t bytes, void* self);
+    static void onServerInfo(pa_context* context, const pa_server_info* info, void* self);
     static void onTimingUpdate(pa_stream* stream, int success, void* self);
     static void onTimingReport(pa_stream* stream, void* self);
     static void onTimeout(pa_mainloop_api* api, pa_time_event* event, const timeval* time,
@@ -92,6 +95,8 @@ class PulseAudioSink final : public AudioSink {
     bool timedOut_ = false;
     bool lost_ = false;
     bool prioritySet_ = false;
+    // The server says it is PipeWire serving the PulseAudio protocol.
+    bool onPipeWire_ = false;
     // The server's last report, as a point on the stream's timeline: frame
     // reportedFrame_ was heard at reportedAt_. None while paused.
     std::optional<SteadyClock::time_point> reportedAt_;
@@ -161,6 +166,14 @@ bool PulseAudioSink::waitUntil(Done&& done) {
 
 bool PulseAudioSink::connect() {
     if (!waitUntil([this] { return pa_context_get_state(context_) == PA_CONTEXT_READY; })) {
+        return false;
+    }
+    pa_operation* info = pa_context_get_server_info(context_, &onServerInfo, this);
+    const bool answered = info != nullptr && waitUntil([info] {
+                              return pa_operation_get_state(info) != PA_OPERATION_RUNNING;
+                          });
+    dropOperation(info);
+    if (!answered) {
         return false;
     }
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(sampleRate_), 2};
@@ -291,7 +304,7 @@ std::optional<SteadyClock::time_point> PulseAudioSink::heardAtWriteIndex() {
 void PulseAudioSink::lose() {
     if (opened_ && !lost_) {
         lost_ = true;
-        source_.sinkLost("pulseaudio");
+        source_.sinkLost(onPipeWire_ ? "PipeWire" : "pulseaudio");
     }
 }
 
@@ -320,6 +333,14 @@ void PulseAudioSink::onWritable(pa_stream* /*stream*/, std::size_t bytes, void* 
     if (!sink->lost_) {
         sink->fill(bytes);
     }
+}
+
+void PulseAudioSink::onServerInfo(pa_context* /*context*/, const pa_server_info* info, void* self) {
+    auto* sink = static_cast<PulseAudioSink*>(self);
+    sink->onPipeWire_ =
+        info != nullptr && info->server_name != nullptr &&
+        std::string_view(info->server_name).find("PipeWire") != std::string_view::npos;
+    pa_threaded_mainloop_signal(sink->loop_, 0);
 }
 
 void PulseAudioSink::onTimingUpdate(pa_stream* /*stream*/, int /*success*/, void* self) {

@@ -10,6 +10,7 @@
 #include "outputs/silent_output.h"
 #include "outputs/trace_output.h"
 #include "ports/jack_midi_output.h"
+#include "ports/pipewire_midi_output.h"
 #include "ports/port_output.h"
 #include "synth/builtin_synth_output.h"
 #include "synth/soundfont_locator.h"
@@ -29,19 +30,20 @@ struct Silence final : AudioSource {
     }
 };
 
-// The first audio driver that opens now, or an empty string.
+// The first audio driver that opens now, named as the status line names it
+// ("PipeWire" for its server), or an empty string.
 std::string firstWorkingAudioDriver() {
     Silence silence;
     for (std::string_view driver : audioDriverNames()) {
-        if (openAudioSink(driver, 44100.0, silence)) {
-            return std::string(driver);
+        if (auto sink = openAudioSink(driver, 44100.0, silence)) {
+            return sink->serverName().empty() ? std::string(driver) : sink->serverName();
         }
     }
     return {};
 }
 
-// The virtual port where it exists both on JACK and on the ALSA sequencer:
-// every message goes to both.
+// The virtual port where it exists on more than one of JACK, the ALSA
+// sequencer and PipeWire: every message goes to each.
 class FanOutOutput final : public OutputDevice {
   public:
     explicit FanOutOutput(std::vector<std::unique_ptr<OutputDevice>> outputs)
@@ -125,6 +127,9 @@ std::string virtualPortSystems() {
     if (std::find(apis.begin(), apis.end(), RtMidi::LINUX_ALSA) != apis.end()) {
         systems += systems.empty() ? "ALSA" : " and ALSA";
     }
+    if (pipeWireRunning()) {
+        systems += systems.empty() ? "PipeWire" : " and PipeWire";
+    }
     return systems;
 }
 
@@ -142,15 +147,20 @@ std::unique_ptr<OutputDevice> openVirtual(std::string_view /*detail*/, const Out
     std::vector<std::unique_ptr<OutputDevice>> sides;
     OutputState jackFailure;
     OutputState alsaFailure;
+    OutputState pipeWireFailure;
     if (auto jack = openJackMidiOutput("", options.scheduler, jackFailure)) {
         sides.push_back(std::move(jack));
     }
     if (auto alsa = openAlsaVirtualPort(options.scheduler, alsaFailure)) {
         sides.push_back(std::move(alsa));
     }
+    if (auto pipeWire = openPipeWireMidiPort(options.scheduler, pipeWireFailure)) {
+        sides.push_back(std::move(pipeWire));
+    }
     if (sides.empty()) {
         failure = OutputState::silent(OutputCause::NoVirtualPort);
-        failure.parts = {std::move(jackFailure), std::move(alsaFailure)};
+        failure.parts = {std::move(jackFailure), std::move(alsaFailure),
+                         std::move(pipeWireFailure)};
         return nullptr;
     }
     if (sides.size() == 1) {

@@ -107,11 +107,17 @@ std::string silenceReason(const OutputState& state) {
         return "no ALSA sequencer";
     case OutputCause::NoVirtualPort:
         return "no virtual MIDI port could be made (" + joined(state.parts, silenceReason, ", ") +
-               ")";
+               "): it needs a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)";
     case OutputCause::PortGone:
         return "the MIDI port " + detail + " has gone";
     case OutputCause::JackServerStopped:
         return "the JACK server has stopped";
+    case OutputCause::NoPipeWireServer:
+        return "no PipeWire server is running";
+    case OutputCause::PipeWireGaveNoPort:
+        return "PipeWire gave no MIDI port";
+    case OutputCause::PipeWireServerStopped:
+        return "the PipeWire server has stopped";
     }
     return {};
 }

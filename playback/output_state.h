@@ -10,36 +10,40 @@ namespace tarnwick {
 
 // Why an output sounds nothing. `detail` in OutputState says which one.
 enum class OutputCause {
-    None,                // it sounds (or is opening)
-    NoSuchOutput,        // detail: the name asked for
-    OutputNone,          // the output "none" was chosen
-    UnreadableSoundFont, // detail: the file
-    NoSoundFont,         // no default General MIDI font is installed
-    NoAudioDevice,       // detail: the audio drivers tried, "pulseaudio, alsa, ..."
-    SynthesiserFailed,   // detail: the synthesiser's own words (a font it could not load)
-    AudioDeviceStopped,  // detail: the driver that stopped asking for audio
-    SoundServerGone,     // detail: the driver whose server went away
-    NoMidiSystem,        // neither an ALSA sequencer nor a JACK server
-    NoSuchPort,          // detail: the name asked for
-    AmbiguousPort,       // detail: the name asked for, which several ports match
-    PortNotOpened,       // detail: the port
-    MidiSystemError,     // detail: the MIDI library's message
-    NoJackServer,        // no JACK server runs
-    JackRefusedClient,   // the server would not take our client
-    JackGaveNoPort,      // our client could not register its port
-    JackNotActivated,    // our client could not start
-    JackNotConnected,    // detail: the port our client could not connect to
-    NoAlsaSequencer,     // the virtual port's ALSA side has no sequencer device
-    NoVirtualPort,       // parts: why neither the JACK nor the ALSA side could be made
-    PortGone,            // detail: the port
-    JackServerStopped,   // the server our client belonged to has stopped
+    None,                  // it sounds (or is opening)
+    NoSuchOutput,          // detail: the name asked for
+    OutputNone,            // the output "none" was chosen
+    UnreadableSoundFont,   // detail: the file
+    NoSoundFont,           // no default General MIDI font is installed
+    NoAudioDevice,         // detail: the audio drivers tried, "pulseaudio, alsa, ..."
+    SynthesiserFailed,     // detail: the synthesiser's own words (a font it could not load)
+    AudioDeviceStopped,    // detail: the driver (or its server) that stopped asking for audio
+    SoundServerGone,       // detail: the server that went away: "pulseaudio", "PipeWire"
+    NoMidiSystem,          // neither an ALSA sequencer nor a JACK server
+    NoSuchPort,            // detail: the name asked for
+    AmbiguousPort,         // detail: the name asked for, which several ports match
+    PortNotOpened,         // detail: the port
+    MidiSystemError,       // detail: the MIDI library's message
+    NoJackServer,          // no JACK server runs
+    JackRefusedClient,     // the server would not take our client
+    JackGaveNoPort,        // our client could not register its port
+    JackNotActivated,      // our client could not start
+    JackNotConnected,      // detail: the port our client could not connect to
+    NoAlsaSequencer,       // the virtual port's ALSA side has no sequencer device
+    NoVirtualPort,         // parts: why none of the JACK, ALSA and PipeWire sides could be made
+    PortGone,              // detail: the port
+    JackServerStopped,     // the server our client belonged to has stopped
+    NoPipeWireServer,      // no PipeWire server runs
+    PipeWireGaveNoPort,    // the PipeWire server would not make our MIDI port
+    PipeWireServerStopped, // the server our port belonged to has stopped
 };
 
 // What sounds, while an output opens or plays.
 enum class OutputPath {
-    BuiltinSynth, // detail: the SoundFont's name; via: the audio driver
+    BuiltinSynth, // detail: the SoundFont's name; via: the audio driver, or
+                  // the sound server behind it ("PipeWire")
     MidiPort,     // detail: the port; via: "JACK", or empty for the ALSA sequencer
-    VirtualPort,  // detail: our port; via: "JACK" or "ALSA"
+    VirtualPort,  // detail: our port; via: "JACK", "ALSA" or "PipeWire"
     Trace,
 };
 
@@ -70,7 +74,8 @@ struct OutputState {
     bool operator==(const OutputState&) const = default;
 };
 
-// The status line: "Built-in synthesiser: FluidR3_GM (pulseaudio)", or
+// The status line: "Built-in synthesiser: FluidR3_GM (pulseaudio)" (or
+// "(PipeWire)" where PipeWire is the sound server), or
 // "No sound: " and why.
 std::string statusLine(const OutputState& state);
 

@@ -1,11 +1,13 @@
 """Private audio servers for measurements and tests: a PulseAudio server with a
-null sink, recorded from the sink's monitor with parec, and a JACK server on
-its dummy driver, recorded with jack_rec. Each lives in a folder or under a
+null sink, recorded from the sink's monitor with parec, a PipeWire session
+with the same (PipeWire serves the PulseAudio protocol too), and a JACK server
+on its dummy driver, recorded with jack_rec. Each lives in a folder or under a
 name of its own, so it never meets another server on the machine, and is
 stopped with everything it started."""
 
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -102,6 +104,100 @@ class PulseServer:
         with open(path, "wb") as raw:
             return [quiet, subprocess.Popen(["parec", f"--device={self.SINK}.monitor", *stream],
                                             env=self.env, stdout=raw, stderr=subprocess.DEVNULL)]
+
+
+class PipeWireServer(PulseServer):
+    """A PipeWire session in `directory` (its runtime folder, home, settings
+    and state): pipewire, wireplumber and pipewire-pulse on a session bus of
+    their own, with a null sink as the default output. `env` reaches it, by
+    PipeWire's own protocol and by PulseAudio's, and no other server."""
+
+    SESSION = """pipewire & echo $! > pipewire.pid
+while [ ! -S pipewire-0 ]; do sleep 0.02; done
+wireplumber & pipewire-pulse & echo $! > pipewire-pulse.pid
+wait"""
+
+    def __init__(self, directory, rate=None):
+        """rate: the graph's rate (else PipeWire's default, 48 kHz)."""
+        _require("pipewire", "wireplumber", "pipewire-pulse", package="pipewire-pulse, wireplumber")
+        _require("dbus-run-session", package="dbus-daemon")
+        _require("pactl", "parec", package="pulseaudio-utils")
+        super().__init__(directory)
+        self.socket = os.path.join(directory, "pulse", "native")
+        self.env = {k: v for k, v in os.environ.items()
+                    if not k.startswith(("PIPEWIRE_", "PULSE_", "DBUS_", "JACK_"))}
+        self.env.update(XDG_RUNTIME_DIR=directory, HOME=directory,
+                        XDG_CONFIG_HOME=os.path.join(directory, "config"),
+                        XDG_STATE_HOME=os.path.join(directory, "state"),
+                        PULSE_SERVER=f"unix:{self.socket}", JACK_NO_START_SERVER="1")
+        if rate:
+            settings = os.path.join(directory, "config", "pipewire", "pipewire.conf.d")
+            os.makedirs(settings, exist_ok=True)
+            with open(os.path.join(settings, "rate.conf"), "w") as conf:
+                conf.write(f"context.properties = {{ default.clock.rate = {rate} }}\n")
+
+    def start(self, realtime=False):
+        for stale in ("pipewire-0", "pipewire-0.lock", "pipewire.pid", "pipewire-pulse.pid"):
+            if os.path.lexists(path := os.path.join(self.directory, stale)):
+                os.remove(path)
+        # A group of its own, so that kill() and stop() reach all of it.
+        self.process = subprocess.Popen(["dbus-run-session", "--", "sh", "-c", self.SESSION],
+                                        cwd=self.directory, env=self.env, start_new_session=True,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def answers():
+            if self.process.poll() is not None:
+                raise Unavailable("the PipeWire session ended at start")
+            return subprocess.run(["pactl", "info"], env=self.env,
+                                  capture_output=True).returncode == 0
+
+        wait_for(answers, "pipewire-pulse did not answer")
+
+        def pactl(*command):
+            return subprocess.run(["pactl", *command], env=self.env,
+                                  capture_output=True).returncode == 0
+
+        try:
+            if not pactl("load-module", "module-null-sink", f"sink_name={self.SINK}"):
+                raise Unavailable("pactl load-module failed on PipeWire")
+            # The sink appears a moment after the module loads.
+            wait_for(lambda: pactl("set-default-sink", self.SINK), "the null sink did not appear")
+        except Unavailable:
+            self.stop()
+            raise
+        if realtime:
+            for name in ("pipewire.pid", "pipewire-pulse.pid"):
+                with open(os.path.join(self.directory, name)) as pid:
+                    make_realtime(int(pid.read()))
+
+    def server_name(self):
+        info = subprocess.run(["pactl", "info"], env=self.env, capture_output=True, text=True)
+        return next((line.split(":", 1)[1].strip() for line in info.stdout.splitlines()
+                     if line.startswith("Server Name:")), "")
+
+    def _signal_all(self, number, seconds=10):
+        """Sends the signal to every process of the session and waits until
+        none is left; True when none is."""
+        if self.process is None:
+            return True
+        deadline = time.monotonic() + seconds
+        try:
+            os.killpg(self.process.pid, number)
+            while time.monotonic() < deadline:
+                self.process.poll()
+                os.killpg(self.process.pid, 0)
+                time.sleep(0.05)
+        except ProcessLookupError:
+            self.process.wait()
+            return True
+        return False
+
+    def kill(self):
+        self._signal_all(signal.SIGKILL)
+
+    def stop(self):
+        if not self._signal_all(signal.SIGTERM):
+            self.kill()
 
 
 class JackServer:

@@ -70,10 +70,11 @@ std::string BuiltinSynthOutput::openSink(double sampleRate) {
             renderer->setSinkLatency(sink->latency());
         }
         lastRenderNs_.store(SteadyClock::now().time_since_epoch().count());
+        std::string shown = sink->serverName().empty() ? name : sink->serverName();
         const std::lock_guard lock(sinkMutex_);
         sink_ = std::move(sink);
-        driver_ = name;
-        return name;
+        driver_ = shown;
+        return shown;
     }
     return {};
 }

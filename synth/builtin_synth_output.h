@@ -71,7 +71,8 @@ class BuiltinSynthOutput final : public OutputDevice, private AudioSource {
 
     void open();
     void reopen();
-    // Tries the drivers in order; the name of the one that opened, or "".
+    // Tries the drivers in order; what the status line calls the one that
+    // opened (its driver or server name), or "".
     std::string openSink(double sampleRate);
     void finish(OutputState state);
     // Playing becomes `interrupted`; other states stay.
@@ -97,7 +98,7 @@ class BuiltinSynthOutput final : public OutputDevice, private AudioSource {
     // The sink, replaced by the opening thread and woken by the sending one.
     std::mutex sinkMutex_;
     std::unique_ptr<AudioSink> sink_;
-    std::string driver_;
+    std::string driver_; // as openSink() returned it
     // True once the renderer said nothing sounds: the next message resumes
     // the sink.
     std::atomic<bool> idle_{true};

@@ -213,7 +213,9 @@ TEST(OutputState, IsWordedForTheStatusLine) {
         {n(C::JackNotActivated), "the JACK client could not be activated"},
         {n(C::JackNotConnected, "K"), "could not connect to the MIDI port 'K'"},
         {n(C::UnreadableSoundFont, "F"), "cannot read the SoundFont F"},
-        {noVirtual, "no virtual MIDI port could be made (no JACK server is running, Q)"},
+        {noVirtual, "no virtual MIDI port could be made (no JACK server is running, Q): it needs "
+                    "a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)"},
+        {n(C::PipeWireServerStopped), "the PipeWire server has stopped"},
         {n(C::OutputNone), "the output is none"}, {n(C::NoAlsaSequencer), "no ALSA sequencer"},
         {n(C::SynthesiserFailed, "Q"), "Q"}, {n(C::JackGaveNoPort), "JACK gave no MIDI port"},
         {n(C::MidiSystemError, "Q"), "Q"}, {n(C::JackServerStopped), "the JACK server has stopped"},

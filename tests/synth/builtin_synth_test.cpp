@@ -282,6 +282,7 @@ struct Card {
         double sampleRate() const override { return kRate; }
         std::chrono::nanoseconds latency() const override { return {}; }
         void resume() override { ++card.resumed; }
+        std::string serverName() const override { return card.server; }
         Card& card;
     };
 
@@ -302,6 +303,7 @@ struct Card {
     }
 
     bool serverUp = true;
+    std::string server = {}; // behind the driver, when its name does not say it
     int opened = 0;
     int resumed = 0;
     AudioSource* source = nullptr; // while open
@@ -317,7 +319,8 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
     using S = OutputState;
     const std::tuple<bool, std::string, S> cases[] = {
         {true, "", S::playing(OutputPath::BuiltinSynth, soundFontDisplayName(font), "card")},
-        {false, "", S::silent(OutputCause::NoAudioDevice, "pulseaudio, alsa, jack, sdl2")},
+        {false, "",
+         S::silent(OutputCause::NoAudioDevice, "pipewire, pulseaudio, alsa, jack, sdl2")},
         {true, "/no/x.sf2", S::silent(OutputCause::UnreadableSoundFont, "/no/x.sf2")},
         {true, notAFont,
          S::silent(OutputCause::SynthesiserFailed,
@@ -347,10 +350,12 @@ TEST_F(BuiltinSynthTest, PlaysThroughTheFirstDriverThatOpensOrIsSilentAndSaysWhy
 }
 
 TEST_F(BuiltinSynthTest, ResumesAnIdleSinkAndAfterALossPlaysThroughANewOneOnceTheServerIsBack) {
-    Card card;
+    Card card{.server = "PipeWire"};
     BuiltinSynthOutput synth(card.options());
     ASSERT_TRUE(synth.waitUntilOpen(std::chrono::seconds(60)));
     const OutputState playing = synth.state();
+    EXPECT_EQ(statusLine(playing),
+              "Built-in synthesiser: " + soundFontDisplayName(font) + " (PipeWire)");
     synth.send(kWoodBlock);
     EXPECT_EQ(card.resumed, 1) << "the idle sink is woken";
 

@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-"""`tarnwick --play` through a private PulseAudio server: a loud piece sounds
-under -1 dBFS; the server killed and restarted, it says so and sounds again.
-Usage: pulseaudio_test.py TARNWICK. Exits 77 where no server starts."""
+"""`tarnwick --play` through a private PulseAudio server, or with --pipewire a
+PipeWire session: a loud piece sounds under -1 dBFS; the server killed and
+restarted, it says so and sounds again, naming the server as it is
+("pulseaudio", "PipeWire"). On PipeWire the virtual port is a MIDI port of
+PipeWire's own, whose notes pw-mididump receives.
+Usage: pulseaudio_test.py TARNWICK [--pipewire]. Exits 77 where no server starts."""
 
 import os
 import subprocess
@@ -13,7 +16,7 @@ import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 import tarn_file  # noqa: E402
-from audio_servers import RATE, PulseServer, Unavailable  # noqa: E402
+from audio_servers import RATE, PipeWireServer, PulseServer, Unavailable  # noqa: E402
 
 WINDOW = 2 * RATE // 20  # 50 ms of both channels
 
@@ -60,7 +63,7 @@ def loud_piece_is_clean(tarnwick, server, folder):
     return seconds >= 3.0 and peak <= 10 ** (-1 / 20) and rms >= 10 ** (-16 / 20)
 
 
-def survives_a_server_restart(tarnwick, server, folder):
+def survives_a_server_restart(tarnwick, server, folder, name):
     before, after = (os.path.join(folder, name) for name in ("before.raw", "after.raw"))
     player, helpers = play(tarnwick, server, "--seconds", "12"), server.record(before)
     try:
@@ -81,22 +84,53 @@ def survives_a_server_restart(tarnwick, server, folder):
     print(f"exit {player.returncode}; {heard:.2f} s heard after the restart; {stderr!r}")
     # Told by the server's end or, on a busy machine, first by the stalled audio.
     said = stderr.split("No sound: ", 1)
-    return (player.returncode == 0 and len(said) == 2 and "Built-in synthesiser:" in said[1]
-            and heard >= 1.0)
+    return (player.returncode == 0 and len(said) == 2 and f"({name})" in said[1]
+            and "Built-in synthesiser:" in said[1] and heard >= 1.0)
+
+
+def names_pipewire_and_offers_its_midi_port(tarnwick, server):
+    listed = subprocess.run([tarnwick, "--list-outputs"], env=server.env, capture_output=True,
+                            text=True, timeout=60).stdout
+    print(listed)
+    dump = subprocess.Popen(["pw-mididump"], env=server.env, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL, text=True)
+    player = play(tarnwick, server, "--seconds", "4", "--output", "virtual")
+    try:
+        linked = False
+        for _ in range(100):  # the port appears once the program has started
+            if subprocess.run(["pw-link", "Tarnwick:Tarnwick", "midi-dump:input"], env=server.env,
+                              capture_output=True).returncode == 0:
+                linked = True
+                break
+            time.sleep(0.1)
+        stderr = player.communicate(timeout=60)[1]
+    finally:
+        player.kill()
+        time.sleep(0.5)
+        dump.terminate()
+    notes = sum("Note On" in line for line in dump.communicate()[0].splitlines())
+    print(f"linked {linked}; {notes} notes dumped; {stderr!r}")
+    virtual = next((line for line in listed.splitlines() if line.startswith("virtual")), "")
+    return "through PipeWire" in listed and "PipeWire)" in virtual and linked and notes >= 4
 
 
 def main():
     tarnwick = sys.argv[1]
-    with tempfile.TemporaryDirectory(prefix="tarnwick-pulse-") as folder:
+    on_pipewire = sys.argv[2:] == ["--pipewire"]
+    with tempfile.TemporaryDirectory(prefix="tarnwick-server-") as folder:
         try:
-            server = PulseServer(folder)
+            # At the program's rate: a resampler's overshoot is not the program's.
+            server = PipeWireServer(folder, rate=RATE) if on_pipewire else PulseServer(folder)
             server.start()
         except Unavailable as reason:
             print(f"SKIPPED: {reason}")
             return 77
         try:
-            clean = loud_piece_is_clean(tarnwick, server, folder)
-            return 0 if survives_a_server_restart(tarnwick, server, folder) and clean else 1
+            ok = loud_piece_is_clean(tarnwick, server, folder)
+            if on_pipewire:
+                ok = names_pipewire_and_offers_its_midi_port(tarnwick, server) and ok
+            name = "PipeWire" if on_pipewire else "pulseaudio"
+            return 0 if survives_a_server_restart(tarnwick, server, folder, name) and ok else 1
         finally:
             server.stop()
 
