@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "playback/beat_position.h"
+#include "playback/tempo_source.h"
+
 namespace tarnwick {
 
 // Everything the options of one command line set, once read and checked.
@@ -24,6 +27,9 @@ struct CommandOptions {
     std::optional<std::string> outputName;
     std::optional<std::string> soundFont;
     bool midiClock = false;
+    TempoSource sync = TempoSource::Internal;
+    int stepsPerBeat = kDefaultStepsPerBeat;
+    bool jackTimebase = false;
 };
 
 // Why a value or a combination of options is refused, or nothing when it is fine.
