@@ -42,6 +42,10 @@ class TimelineFollower {
     // timeline is starting, or -1.
     std::int64_t follow(const TimelineView& view, SteadyClock::time_point until);
 
+    // The next follow() plays as "Play" does from the position, also in the
+    // middle of a run.
+    void restart() { following_ = false; }
+
     // The timeline has gone (its server stopped): Stop, at `now`.
     void lose(SteadyClock::time_point now);
 

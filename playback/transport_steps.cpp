@@ -39,6 +39,15 @@ void TransportSteps::setTempo(int stepMs, int stepsPerBeat) {
     follower_.setStepsPerBeat(stepsPerBeat);
 }
 
+void TransportSteps::play() {
+    if (transport_->view().rolling) {
+        follower_.restart();
+        poll();
+    } else {
+        transport_->start();
+    }
+}
+
 void TransportSteps::poll() {
     const SteadyClock::time_point now = SteadyClock::now();
     if (transport_->serverGone()) {

@@ -44,8 +44,10 @@ class TransportSteps {
     // The tempo without a timebase master, and the steps in a quarter note.
     void setTempo(int stepMs, int stepsPerBeat);
 
-    // The window's Play and Stop: start and stop the transport.
-    void startTransport() { transport_->start(); }
+    // The window's Play: starts the transport, or, when it rolls already,
+    // plays anew (composed from the settings) from where it is. Its Stop
+    // stops the transport.
+    void play();
     void stopTransport() { transport_->stop(); }
 
   private:

@@ -182,6 +182,33 @@ class Following(unittest.TestCase):
             self.check(frames, received, lambda step: math.ceil(Fraction(step * 125 * RATE, 1000)),
                        4, last + 256, "--settings", piece)
 
+    def test_the_window_follows_the_transport_it_remembers(self):
+        master = Master([(0, 120)], timebase=False)
+        recorder = base.Recorder()
+        with tempfile.TemporaryDirectory() as config:
+            os.makedirs(os.path.join(config, "tarnwick"))
+            with open(os.path.join(config, "tarnwick", "tarnwick.conf"), "w") as conf:
+                conf.write(f"[output]\nname=port:{recorder.port}\n[tempo]\nsource=jack\n")
+            window = subprocess.Popen([base.TARNWICK], env=dict(
+                base.ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
+            try:
+                wait_for(lambda: recorder.port in base.jack("jack_lsp", "-c", "Tarnwick:out").stdout,
+                         "the window's port to connect", 60)
+                time.sleep(1)  # its transport client too
+                master.client.transport_start()
+                time.sleep(1.5)
+                master.client.transport_stop()
+                time.sleep(0.5)
+                window.send_signal(signal.SIGTERM)
+                self.assertEqual(window.wait(timeout=30), 0)
+            finally:
+                if window.poll() is None:
+                    window.kill()
+        master.close()
+        received = recorder.stop()[1]
+        self.assertIn("90", " ".join(m[:2] for m in received))  # notes while rolling
+        self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
+
 
 def main():
     if jack is None:
