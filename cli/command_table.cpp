@@ -74,6 +74,29 @@ UsageProblem readMidiClock(std::string_view /*value*/, CommandOptions& options) 
     options.midiClock = true;
     return std::nullopt;
 }
+
+UsageProblem readSync(std::string_view value, CommandOptions& options) {
+    const std::optional<TempoSource> source = parseTempoSource(value);
+    if (!source) {
+        return "--sync needs one of " + std::string(kTempoSourceNames) + ", not " + quoted(value);
+    }
+    options.sync = *source;
+    return std::nullopt;
+}
+
+UsageProblem readStepsPerBeat(std::string_view value, CommandOptions& options) {
+    const int steps = value == "8" ? 8 : value == "4" ? 4 : value == "2" ? 2 : 0;
+    if (!isStepsPerBeat(steps)) {
+        return "--steps-per-beat needs 8, 4 or 2, not " + quoted(value);
+    }
+    options.stepsPerBeat = steps;
+    return std::nullopt;
+}
+
+UsageProblem readJackTimebase(std::string_view /*value*/, CommandOptions& options) {
+    options.jackTimebase = true;
+    return std::nullopt;
+}
 #endif
 
 int printVersion(const CommandOptions& /*options*/, std::ostream& out, std::ostream& /*err*/) {
@@ -100,9 +123,20 @@ const OptionEntry kOptions[] = {
      readSoundFont},
     {"format", "wav|flac|ogg", "the stems' sound file format (default: wav)", "a value",
      readFormat},
-    {"midi-clock", "",
-     "send MIDI clock to the port: Start, 3 pulses a step\n(24 a quarter note), Stop", "",
+    {"midi-clock", "", "send MIDI clock to the port: Start, 24 pulses a\nquarter note, Stop", "",
      readMidiClock},
+    {"sync", "SOURCE",
+     "where the tempo and the steps come from: internal\n"
+     "(default: a step every \"ms per\") or jack (follow\n"
+     "the JACK transport: rolling plays, stopping stops)",
+     "a value", readSync},
+    {"steps-per-beat", "N",
+     "steps in a quarter note: 8 (default, a step is\n"
+     "1/32), 4 (1/16) or 2 (1/8)",
+     "a value", readStepsPerBeat},
+    {"jack-timebase", "",
+     "be the JACK timebase master at the \"ms per\" tempo\n(with --sync internal)", "",
+     readJackTimebase},
 #endif
 };
 
@@ -165,7 +199,10 @@ const std::vector<CommandEntry>& commands() {
                    {"seconds", "ticks"},
                    {"output"},
                    {"soundfont"},
-                   {"midi-clock"}},
+                   {"midi-clock"},
+                   {"sync"},
+                   {"steps-per-beat"},
+                   {"jack-timebase"}},
          .page = &kPlayPage,
          .check = checkPlayOptions,
          .run = playPiece},

@@ -12,6 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "playback/beat_position.h"
+#include "playback/tempo_source.h"
+
 namespace tarnwick {
 
 // Everything the options of one command line set, once read and checked.
@@ -26,6 +29,9 @@ struct CommandOptions {
     bool midiClock = false;
     bool tracks = false;                    // --export-midi: one track per line
     std::optional<std::string> audioFormat; // --render-stems: wav, flac or ogg
+    TempoSource sync = TempoSource::Internal;
+    int stepsPerBeat = kDefaultStepsPerBeat;
+    bool jackTimebase = false;
 };
 
 // Why a value or a combination of options is refused, or nothing when it is fine.

@@ -20,6 +20,7 @@
 #include "playback/manual_step_timer.h"
 #include "playback/performance.h"
 #include "playback/qt_step_timer.h"
+#include "playback/transport_steps.h"
 #include "synth/soundfont_locator.h"
 
 namespace tarnwick {
@@ -54,11 +55,12 @@ void playTicks(Performance& performance, std::int64_t ticks) {
     performance.stop(SteadyClock::now());
 }
 
-// Plays on the step timer until `seconds` have passed (if given) or Ctrl-C.
-// A change of the output's status (its sound server going away or coming
-// back) goes to standard error as it happens.
+// Plays on the step timer until `seconds` have passed (if given) or Ctrl-C;
+// following a transport (`transport`), whenever it rolls until then. A
+// change of the output's status (its sound server going away or coming back)
+// goes to standard error as it happens.
 void playLive(Performance& performance, const OutputDevice& output, std::optional<double> seconds,
-              std::ostream& out, std::ostream& err) {
+              bool following, std::ostream& out, std::ostream& err) {
     QTimer interruptPoll;
     QObject::connect(&interruptPoll, &QTimer::timeout, [] {
         if (InterruptGuard::requested()) {
@@ -80,14 +82,23 @@ void playLive(Performance& performance, const OutputDevice& output, std::optiona
     end.setTimerType(Qt::PreciseTimer);
     QObject::connect(&end, &QTimer::timeout, [] { QCoreApplication::exit(0); });
 
-    performance.play(SteadyClock::now());
+    if (!following) {
+        performance.play(SteadyClock::now());
+    }
     out.flush();
     if (seconds) {
         end.start(std::chrono::milliseconds(static_cast<std::int64_t>(*seconds * 1000.0)));
     }
     QCoreApplication::exec();
-    performance.stop(SteadyClock::now());
+    if (!following || performance.isPlaying()) {
+        performance.stop(SteadyClock::now());
+    }
 }
+
+// The arguments of our own event loop.
+int kArgc = 1;
+char kName[] = "tarnwick";
+char* kArgv[] = {kName, nullptr};
 
 // The step source: back-to-back ticks for --ticks, else the precise timer on
 // an event loop of our own (unless the caller runs one).
@@ -102,11 +113,8 @@ void makeStepSource(StepSource& source, bool manual,
         source.timer = std::make_unique<ManualStepTimer>();
         return;
     }
-    static int argc = 1;
-    static char name[] = "tarnwick";
-    static char* argv[] = {name, nullptr};
     if (QCoreApplication::instance() == nullptr) {
-        source.application.emplace(argc, argv);
+        source.application.emplace(kArgc, kArgv);
     }
     source.timer = std::make_unique<QtStepTimer>(std::move(onTick));
 }
@@ -129,10 +137,12 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     const InterruptGuard interrupts;
     std::optional<Performance> performance;
     StepSource source;
-    makeStepSource(source, options.ticks.has_value(), [&](SteadyClock::time_point idealTime) {
-        performance->tick(idealTime);
-        out.flush();
-    });
+    const bool following = options.sync != TempoSource::Internal;
+    makeStepSource(source, options.ticks.has_value() || following,
+                   [&](SteadyClock::time_point idealTime) {
+                       performance->tick(idealTime);
+                       out.flush();
+                   });
     performance.emplace(*piece, *source.timer);
 
     OutputOptions outputOptions;
@@ -144,6 +154,34 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     OutputDevice& output = *opened;
     performance->switchOutput(std::move(opened), SteadyClock::now());
     performance->setClockEnabled(options.midiClock, SteadyClock::now());
+    performance->setStepsPerBeat(options.stepsPerBeat);
+    std::unique_ptr<TransportSteps> transport;
+    std::unique_ptr<JackTransport> timebase;
+    if (following || options.jackTimebase) {
+        if (!source.application && QCoreApplication::instance() == nullptr) {
+            source.application.emplace(kArgc, kArgv);
+        }
+        std::string failure;
+        const auto report = [&err](const std::string& line) {
+            err << "tarnwick: " << line << std::endl;
+        };
+        if (following) {
+            transport = TransportSteps::open(*performance, options.stepsPerBeat,
+                                             piece->settings.stepMs, report, failure);
+        } else if ((timebase = JackTransport::open(failure))) {
+            timebase->setTempo(piece->settings.stepMs, options.stepsPerBeat);
+            if (!timebase->setTimebaseMaster(true)) {
+                failure = "another JACK client is the timebase master";
+                timebase.reset();
+            }
+        }
+        if (!transport && !timebase) {
+            err << "tarnwick: cannot " << (following ? "follow" : "be master of")
+                << " the JACK transport: " << failure << '\n';
+            performance->switchOutput(nullptr, SteadyClock::now()).reset();
+            return kExitCannotWrite;
+        }
+    }
     if (!options.ticks) {
         waitUntilOpen(output);
     }
@@ -153,12 +191,13 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     if (options.ticks) {
         playTicks(*performance, *options.ticks);
     } else {
-        playLive(*performance, output, options.seconds, out, err);
+        playLive(*performance, output, options.seconds, following, out, err);
     }
     out.flush();
     if (!output.isSilent() && outputOptions.name == kDefaultOutputName) {
         std::this_thread::sleep_for(kStopDrain);
     }
+    transport.reset();
     performance->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
     return kExitSuccess;
 }
@@ -187,6 +226,12 @@ UsageProblem readOutputName(std::string_view value, CommandOptions& options) {
 UsageProblem checkPlayOptions(const CommandOptions& options) {
     if (options.soundFont && outputName(options) != kDefaultOutputName) {
         return "--soundfont is for the output builtin";
+    }
+    if (options.sync != TempoSource::Internal && options.ticks) {
+        return "--ticks is for --sync internal";
+    }
+    if (options.jackTimebase && options.sync != TempoSource::Internal) {
+        return "--jack-timebase is for --sync internal";
     }
     const OutputBackend* backend = findOutputBackend(outputName(options));
     if (options.midiClock && backend != nullptr && !backend->takesClock) {

@@ -11,6 +11,19 @@ namespace tarnwick {
 
 using SteadyClock = std::chrono::steady_clock;
 
+// A place on a JACK transport that the performance follows: the transport
+// frame where messages belong, and the frame where the transport's current
+// run of rolling began (its start or last relocation). An output on the same
+// JACK server writes such messages at that very frame while that run lasts;
+// once the run has ended (a stop, a relocation) it drops their note-ons and
+// clock pulses and sends the rest at once.
+struct TransportStamp {
+    std::int64_t frame = 0;
+    std::int64_t runStart = 0;
+
+    bool operator==(const TransportStamp&) const = default;
+};
+
 class MidiOutput {
   public:
     virtual ~MidiOutput() = default;
@@ -25,6 +38,13 @@ class MidiOutput {
     // so a late tick is still heard on the beat. Outputs that play at once
     // ignore it.
     virtual void setMessageTime(SteadyClock::time_point /*time*/) {}
+
+    // The messages sent from now on belong to `stamp` on a followed JACK
+    // transport, which plays at about `time`. An output that cannot write at
+    // a JACK frame takes the time instead.
+    virtual void setMessageStamp(const TransportStamp& /*stamp*/, SteadyClock::time_point time) {
+        setMessageTime(time);
+    }
 
     // True when MIDI clock (Start, pulses, Stop) should be sent here: a port
     // that a drum machine or sequencer may follow. A synthesiser has no use

@@ -18,10 +18,9 @@ void MidiClock::setEnabled(bool on, MidiOutput& output) {
     joined_ = false;
 }
 
-void MidiClock::start(MidiOutput& output, std::chrono::nanoseconds period) {
+void MidiClock::start(MidiOutput& output, bool fromBeginning) {
     running_ = true;
-    period_ = period;
-    joined_ = sendsTo(output);
+    joined_ = fromBeginning && sendsTo(output);
     pulsing_ = false;
     if (joined_) {
         output.send(packShortMessage(midi::kClockStart, 0));
@@ -34,11 +33,13 @@ void MidiClock::beginStep(MidiOutput& output, int step) {
         return;
     }
     if (!joined_) {
-        // Song Position counts sixteenth notes, two steps each.
-        if (step % 2 != 0) {
+        // Song Position counts sixteenth notes, six pulses each.
+        constexpr int kPulsesPerSixteenth = 6;
+        const int pulses = step * pulsesPerStep_;
+        if (pulses % kPulsesPerSixteenth != 0) {
             return;
         }
-        output.send(midi::songPosition(step / 2));
+        output.send(midi::songPosition(pulses / kPulsesPerSixteenth));
         output.send(packShortMessage(midi::kClockContinue, 0));
         joined_ = true;
     }
@@ -46,16 +47,27 @@ void MidiClock::beginStep(MidiOutput& output, int step) {
     pulsing_ = true;
 }
 
-void MidiClock::endStep(MidiOutput& output, SteadyClock::time_point time) {
+void MidiClock::endStep(MidiOutput& output, const StepMoment& moment) {
     if (!pulsing_) {
         return;
     }
     pulsing_ = false;
-    for (int pulse = 1; pulse < kPulsesPerStep; ++pulse) {
-        output.setMessageTime(time + period_ * pulse / kPulsesPerStep);
+    for (int pulse = 1; pulse < pulsesPerStep_; ++pulse) {
+        StepMoment at = moment;
+        at.time += moment.length * pulse / pulsesPerStep_;
+        if (at.stamp) {
+            at.stamp->frame += static_cast<std::int64_t>(moment.frames * pulse / pulsesPerStep_);
+        }
+        setMessageMoment(output, at);
         output.send(packShortMessage(midi::kClockPulse, 0));
     }
-    output.setMessageTime(time);
+    setMessageMoment(output, moment);
+}
+
+void MidiClock::relocate(MidiOutput& output) {
+    if (running_) {
+        leave(output);
+    }
 }
 
 void MidiClock::stop(MidiOutput& output) {
@@ -71,13 +83,21 @@ void MidiClock::leave(MidiOutput& output) {
     pulsing_ = false;
 }
 
+void setMessageMoment(MidiOutput& output, const StepMoment& moment) {
+    if (moment.stamp) {
+        output.setMessageStamp(*moment.stamp, moment.time);
+    } else {
+        output.setMessageTime(moment.time);
+    }
+}
+
 void playClockedStep(PlayState& state, const Score& score, const SongSettings& settings,
                      RandomGenerator& random, MidiClock& clock, MidiOutput& output,
-                     SteadyClock::time_point time) {
-    output.setMessageTime(time);
+                     const StepMoment& moment) {
+    setMessageMoment(output, moment);
     clock.beginStep(output, state.playPosition < kStepCount ? state.playPosition : 0);
     playStep(state, score, settings, random, output);
-    clock.endStep(output, time);
+    clock.endStep(output, moment);
 }
 
 } // namespace tarnwick

@@ -1,11 +1,12 @@
 #pragma once
 // MIDI clock for a drum machine or sequencer that follows the performance:
 // Start right after Play's set-up, 24 pulses per quarter note and Stop right
-// after Stop's messages. A quarter note is eight steps, as in the exported MIDI
-// file, so a step has three pulses, evenly spaced, the first on the step. The
-// two pulses between steps are sent with the step, each with a message time of
-// its own, so an output that schedules places them evenly instead of sending
-// the three at once.
+// after Stop's messages. A quarter note is eight steps by default, as in the
+// exported MIDI file, so a step has three pulses, evenly spaced, the first on
+// the step (six with four steps a quarter note, twelve with two). The pulses
+// between steps are sent with the step, each with a message time of its own,
+// so an output that schedules places them evenly instead of sending them at
+// once.
 //
 // The clock goes only to an output that takes it (a port, not a synthesiser),
 // and only while it is switched on. An output that meets a performance already
@@ -15,8 +16,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 #include "midi/midi_output.h"
+#include "playback/beat_position.h"
 
 namespace tarnwick {
 
@@ -25,25 +28,41 @@ struct Score;
 struct PlayState;
 class RandomGenerator;
 
+// When one step plays: the time its messages belong to and its length, and
+// where a followed JACK transport is, its frame and length in frames there.
+struct StepMoment {
+    SteadyClock::time_point time;
+    std::chrono::nanoseconds length{0};
+    std::optional<TransportStamp> stamp{};
+    double frames = 0.0;
+};
+
 class MidiClock {
   public:
-    static constexpr int kPulsesPerStep = 3;
-
     bool enabled() const { return enabled_; }
+
+    // Pulses a step, from the steps in a quarter note (8, 4 or 2).
+    void setStepsPerBeat(int stepsPerBeat) { pulsesPerStep_ = clockPulsesPerStep(stepsPerBeat); }
+    int pulsesPerStep() const { return pulsesPerStep_; }
 
     // Switches the clock on or off. While playing, off sends Stop at once, and
     // on brings the output in at the next step that can join.
     void setEnabled(bool on, MidiOutput& output);
 
-    // After Play's set-up: Start. `period` is the step timer's.
-    void start(MidiOutput& output, std::chrono::nanoseconds period);
+    // After Play's set-up: Start; or, for a performance that starts elsewhere
+    // than at the beginning, Song Position and Continue at the first step
+    // that can join.
+    void start(MidiOutput& output, bool fromBeginning = true);
 
-    // Around the messages of one tick, whose message time is `time` and which
-    // plays step `step` (0 to 1023): the step's first pulse goes before its
-    // notes, the other two after them. The output's message time is `time`
-    // again afterwards.
+    // Around the messages of one tick, at `moment`, which plays step `step`
+    // (0 to 1023): the step's first pulse goes before its notes, the others
+    // after them. The output's message moment is the step's again afterwards.
     void beginStep(MidiOutput& output, int step);
-    void endStep(MidiOutput& output, SteadyClock::time_point time);
+    void endStep(MidiOutput& output, const StepMoment& moment);
+
+    // The performance carries on elsewhere than the next step (a relocation):
+    // a joined output gets Stop, then joins again with Song Position.
+    void relocate(MidiOutput& output);
 
     // After Stop's messages: Stop.
     void stop(MidiOutput& output);
@@ -59,14 +78,17 @@ class MidiClock {
     bool running_ = false; // from a start to the next stop
     bool joined_ = false;  // the output had Start, or Song Position and Continue
     bool pulsing_ = false; // this step's first pulse went out
-    std::chrono::nanoseconds period_{0};
+    int pulsesPerStep_ = clockPulsesPerStep(kDefaultStepsPerBeat);
 };
 
-// One tick of the performance with its pulses: the messages belong to `time`
-// (the tick's ideal time), the step plays (playStep), the clock pulses around
-// it.
+// Sets the output's message moment: the stamp with its time, or the time.
+void setMessageMoment(MidiOutput& output, const StepMoment& moment);
+
+// One tick of the performance with its pulses: the messages belong to
+// `moment` (the tick's ideal time), the step plays (playStep), the clock
+// pulses around it.
 void playClockedStep(PlayState& state, const Score& score, const SongSettings& settings,
                      RandomGenerator& random, MidiClock& clock, MidiOutput& output,
-                     SteadyClock::time_point time);
+                     const StepMoment& moment);
 
 } // namespace tarnwick

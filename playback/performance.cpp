@@ -1,6 +1,7 @@
 #include "playback/performance.h"
 
 #include "composition/canon_generator.h"
+#include "playback/beat_position.h"
 #include "playback/step_timer.h"
 #include "playback/transport.h"
 
@@ -23,23 +24,48 @@ bool Performance::isPlaying() const {
     return timer_.isRunning();
 }
 
-void Performance::play(SteadyClock::time_point now) {
-    output_->setMessageTime(now);
+void Performance::play(SteadyClock::time_point now, std::int64_t fromStep) {
+    play(StepMoment{.time = now}, fromStep);
+}
+
+void Performance::play(const StepMoment& moment, std::int64_t fromStep) {
+    setMessageMoment(*output_, moment);
     timer_.stop(); // the player must never see a half-written score
     generateScore(piece_.settings, piece_.score);
     startPlayback(piece_.settings, piece_.score, state_, sender_, timer_);
     startSettings_ = piece_.settings;
-    clock_.start(sender_, std::chrono::milliseconds(timer_.periodMs()));
+    clock_.start(sender_, fromStep == 0);
+    nextStep_ = fromStep;
+    if (fromStep != 0) {
+        placeAtStep(state_, fromStep, piece_.settings.beatLength);
+    }
 }
 
 void Performance::tick(SteadyClock::time_point idealTime) {
+    tick(StepMoment{.time = idealTime, .length = std::chrono::milliseconds(timer_.periodMs())});
+}
+
+void Performance::tick(const StepMoment& moment) {
     ++ticksPlayed_;
-    playClockedStep(state_, piece_.score, piece_.settings, piece_.random, clock_, sender_,
-                    idealTime);
+    ++nextStep_;
+    playClockedStep(state_, piece_.score, piece_.settings, piece_.random, clock_, sender_, moment);
+}
+
+void Performance::carryOnAt(std::int64_t step) {
+    if (step == nextStep_) {
+        return;
+    }
+    placeAtStep(state_, step, piece_.settings.beatLength);
+    clock_.relocate(sender_);
+    nextStep_ = step;
 }
 
 void Performance::stop(SteadyClock::time_point now) {
-    output_->setMessageTime(now);
+    stop(StepMoment{.time = now});
+}
+
+void Performance::stop(const StepMoment& moment) {
+    setMessageMoment(*output_, moment);
     stopPlayback(sender_, timer_);
     clock_.stop(sender_);
 }
@@ -76,6 +102,11 @@ void Performance::Sender::send(std::uint32_t message) {
 
 void Performance::Sender::setMessageTime(SteadyClock::time_point time) {
     owner_.output_->setMessageTime(time);
+}
+
+void Performance::Sender::setMessageStamp(const TransportStamp& stamp,
+                                          SteadyClock::time_point time) {
+    owner_.output_->setMessageStamp(stamp, time);
 }
 
 bool Performance::Sender::takesClock() const {

@@ -45,14 +45,35 @@ class Performance {
 
     // "Play": composes the score from the settings and plays it from step 0
     // with the set-up messages and the clock's Start, also when already
-    // playing. The messages belong to `now`.
-    void play(SteadyClock::time_point now);
+    // playing. The messages belong to `now`. A followed timeline that starts
+    // elsewhere than at its beginning gives the step counted from there
+    // (see carryOnAt).
+    void play(SteadyClock::time_point now, std::int64_t fromStep = 0);
+    void play(const StepMoment& moment, std::int64_t fromStep);
 
-    // One tick of the step source, whose ideal time is `idealTime`.
+    // One tick of the step source, whose ideal time is `idealTime`; a step
+    // lasts the timer's period.
     void tick(SteadyClock::time_point idealTime);
+    // One tick of a followed timeline: the step plays at `moment`.
+    void tick(const StepMoment& moment);
+
+    // The next tick plays `step`, counted from the timeline's start without
+    // wrapping (a followed transport relocated, a Song Position arrived): the
+    // score's step there, with the drum counters as playing from the start
+    // would have left them (placeAtStep). Nothing is sent now; the notes
+    // sounding ring on as through a rest, and velocities and random drum
+    // slots go on drawing from the one generator where they are.
+    void carryOnAt(std::int64_t step);
+
+    // The step the next tick plays, counted from the start without wrapping.
+    std::int64_t nextStep() const { return nextStep_; }
 
     // "Stop": All Sound Off on the voice channels, then the clock's Stop.
     void stop(SteadyClock::time_point now);
+    void stop(const StepMoment& moment);
+
+    // Steps in a quarter note (8, 4 or 2): the clock's pulses a step follow.
+    void setStepsPerBeat(int stepsPerBeat) { clock_.setStepsPerBeat(stepsPerBeat); }
 
     // MIDI clock on or off, also while playing.
     void setClockEnabled(bool on, SteadyClock::time_point now);
@@ -84,6 +105,7 @@ class Performance {
         explicit Sender(Performance& owner) : owner_(owner) {}
         void send(std::uint32_t message) override;
         void setMessageTime(SteadyClock::time_point time) override;
+        void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override;
         bool takesClock() const override;
 
       private:
@@ -102,6 +124,7 @@ class Performance {
     // music plays gets that Play's set-up.
     SongSettings startSettings_;
     std::int64_t ticksPlayed_ = 0;
+    std::int64_t nextStep_ = 0;
 };
 
 } // namespace tarnwick

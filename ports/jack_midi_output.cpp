@@ -6,6 +6,7 @@
 #include <cmath>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <limits>
 #include <optional>
 #include <thread>
 
@@ -100,6 +101,9 @@ class JackMidiOutput final : public OutputDevice {
         }
     }
     void setMessageTime(SteadyClock::time_point time) override { scheduler_.setMessageTime(time); }
+    void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override {
+        scheduler_.setMessageStamp(stamp, time);
+    }
     bool takesClock() const override { return true; }
 
     OutputState state() const override {
@@ -133,23 +137,80 @@ class JackMidiOutput final : public OutputDevice {
                 startUs + static_cast<jack_time_t>(1e6 * frames / jack_get_sample_rate(client_));
         }
         time_.beginCycle(frames, startUs, nextUs);
+        followTransport(frames);
         void* buffer = jack_port_get_buffer(port_, frames);
         jack_midi_clear_buffer(buffer);
         const double cycleEnd = static_cast<double>(frames);
         double floor = 0.0; // the events of a cycle must not go back in time
         order_.release(
-            scheduler_, [&](std::int64_t dueNs) { return time_.offsetOf(dueNs) < cycleEnd; },
-            [&](std::uint32_t message, std::int64_t dueNs) {
-                const MidiBytes bytes = midiBytes(message);
+            scheduler_,
+            [&](const TimedMessage& item) {
+                return item.stamped ? stampedOffset(item.stamp) < cycleEnd
+                                    : time_.offsetOf(item.dueNs) < cycleEnd;
+            },
+            [&](const TimedMessage& item) {
+                const bool ended = item.stamped && !inRun(item.stamp);
+                if (ended &&
+                    (midi::isNoteStart(item.message) || midi::isClockPulse(item.message))) {
+                    return true; // prepared for a run that a stop or relocation ended
+                }
+                const MidiBytes bytes = midiBytes(item.message);
                 // A full buffer keeps the rest for the next cycle.
                 if (jack_midi_max_event_size(buffer) < bytes.size) {
                     return false;
                 }
-                floor = std::clamp(std::floor(time_.offsetOf(dueNs)), floor, cycleEnd - 1.0);
+                const double offset = ended          ? 0.0
+                                      : item.stamped ? stampedOffset(item.stamp)
+                                                     : std::floor(time_.offsetOf(item.dueNs));
+                floor = std::clamp(offset, floor, cycleEnd - 1.0);
                 jack_midi_event_write(buffer, static_cast<jack_nframes_t>(floor),
                                       bytes.bytes.data(), bytes.size);
                 return true;
             });
+    }
+
+    // Where the transport is this cycle, and where its current run of
+    // rolling began: a run begins where rolling starts or the frames jump.
+    void followTransport(jack_nframes_t frames) {
+        jack_position_t position{};
+        const jack_transport_state_t state = jack_transport_query(client_, &position);
+        const bool rolling = state == JackTransportRolling;
+        const auto frame = static_cast<std::int64_t>(position.frame);
+        const bool newRun = rolling && (!rolling_ || frame != nextFrame_);
+        if (rolling_ && (!rolling || newRun)) {
+            endedRunStart_ = runStart_;
+            endedRunEnd_ = nextFrame_;
+        }
+        if (newRun) {
+            runStart_ = frame;
+        }
+        rolling_ = rolling;
+        starting_ = state == JackTransportStarting;
+        transportFrame_ = frame;
+        nextFrame_ = frame + frames;
+    }
+
+    // A stamped message's run still lasts, or is about to start here.
+    bool inRun(const TransportStamp& stamp) const {
+        return stamp.runStart == (rolling_ ? runStart_ : starting_ ? transportFrame_ : -1);
+    }
+
+    // A stamped message of the run that ended last, beyond where it ended.
+    bool neverReached(const TransportStamp& stamp) const {
+        return stamp.runStart == endedRunStart_ && stamp.frame > endedRunEnd_;
+    }
+
+    // The frame of this cycle for a stamped message: 0 for one late or of an
+    // ended run, beyond the cycle for one that waits (its run has not rolled
+    // this far, or is about to start).
+    double stampedOffset(const TransportStamp& stamp) const {
+        if (!inRun(stamp)) {
+            return 0.0;
+        }
+        if (!rolling_) {
+            return std::numeric_limits<double>::infinity();
+        }
+        return static_cast<double>(std::max<std::int64_t>(stamp.frame - transportFrame_, 0));
     }
 
     // On JACK's notification thread: a connection was made or broken
@@ -175,7 +236,15 @@ class JackMidiOutput final : public OutputDevice {
     MessageScheduler scheduler_;
     TimedMessageOrder order_; // the process callback's
     JackTimeMap time_;        // the process callback's
-    std::string target_;      // empty for the virtual port
+    // The transport, as the process callback last saw it.
+    bool rolling_ = false;
+    bool starting_ = false;
+    std::int64_t transportFrame_ = 0;
+    std::int64_t nextFrame_ = -1;
+    std::int64_t runStart_ = -1;
+    std::int64_t endedRunStart_ = -1;
+    std::int64_t endedRunEnd_ = -1;
+    std::string target_; // empty for the virtual port
     std::string ownPort_;
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;

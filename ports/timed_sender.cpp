@@ -35,8 +35,8 @@ void TimedSender::send(std::uint32_t message) {
 }
 
 void TimedSender::run() {
-    const auto deliver = [this](std::uint32_t message, std::int64_t /*dueNs*/) {
-        deliver_(message);
+    const auto deliver = [this](const TimedMessage& item) {
+        deliver_(item.message);
         return true;
     };
     const std::int64_t checkEveryNs = std::chrono::nanoseconds(kCheckEvery).count();
@@ -47,7 +47,7 @@ void TimedSender::run() {
         lock.unlock();
         const std::int64_t now = nowNs();
         order_.release(
-            scheduler_, [now](std::int64_t dueNs) { return dueNs <= now; }, deliver);
+            scheduler_, [now](const TimedMessage& item) { return item.dueNs <= now; }, deliver);
         if (now >= nextCheckNs) {
             if (check_) {
                 check_();
@@ -65,10 +65,10 @@ void TimedSender::run() {
     }
     lock.unlock();
     order_.release(
-        scheduler_, [](std::int64_t /*dueNs*/) { return true; },
-        [this](std::uint32_t message, std::int64_t /*dueNs*/) {
-            if (!midi::isClockPulse(message)) {
-                deliver_(message);
+        scheduler_, [](const TimedMessage& /*item*/) { return true; },
+        [this](const TimedMessage& item) {
+            if (!midi::isClockPulse(item.message)) {
+                deliver_(item.message);
             }
             return true;
         });

@@ -8,9 +8,10 @@ void MessageScheduler::send(std::uint32_t message) {
     }
     const std::int64_t timeNs =
         messageTimeSet_ ? messageTimeNs_ : SteadyClock::now().time_since_epoch().count();
-    const std::int64_t dueNs = timeNs + (config_.scheduled ? config_.latency.count() : 0);
+    const bool delayed = config_.scheduled && !stamped_;
+    const std::int64_t dueNs = timeNs + (delayed ? config_.latency.count() : 0);
     const auto push = [&](std::uint32_t queued) {
-        return queue_.tryPush(TimedMessage{queued, dueNs});
+        return queue_.tryPush(TimedMessage{queued, stamped_, dueNs, stamp_});
     };
     // What was kept aside goes first, so nothing overtakes it.
     backlog_.flush(push);

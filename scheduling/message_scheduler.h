@@ -27,7 +27,9 @@ namespace tarnwick {
 
 struct TimedMessage {
     std::uint32_t message = 0;
+    bool stamped = false;   // belongs to `stamp` on a followed JACK transport
     std::int64_t dueNs = 0; // steady clock, nanoseconds since its epoch
+    TransportStamp stamp{};
 };
 
 struct SchedulerConfig {
@@ -59,6 +61,16 @@ class MessageScheduler {
     void setMessageTime(SteadyClock::time_point time) {
         messageTimeNs_ = time.time_since_epoch().count();
         messageTimeSet_ = true;
+        stamped_ = false;
+    }
+
+    // Messages sent from now on belong to `stamp` on a followed JACK
+    // transport, at about `time`: a consumer on that server places them at
+    // the stamp's frame, with no latency added.
+    void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) {
+        setMessageTime(time);
+        stamp_ = stamp;
+        stamped_ = true;
     }
 
     // Queues one message, due a latency after the current message time.
@@ -115,6 +127,8 @@ class MessageScheduler {
     // Sending thread only.
     std::int64_t messageTimeNs_ = 0;
     bool messageTimeSet_ = false;
+    TransportStamp stamp_{};
+    bool stamped_ = false;
     ChannelStateBacklog backlog_;
 };
 

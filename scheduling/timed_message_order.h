@@ -20,9 +20,9 @@ namespace tarnwick {
 class TimedMessageOrder {
   public:
     // Takes the messages waiting in `source` (front() and pop(), in the order
-    // sent) and calls emit(message, dueNs) for each that leaves now, in the
-    // order they leave; leavesNow(dueNs) tells whether what is due then
-    // leaves now. When emit returns false (the port takes no more now), that
+    // sent) and calls emit(item) for each that leaves now, in the
+    // order they leave; leavesNow(item) tells whether a TimedMessage leaves
+    // now. When emit returns false (the port takes no more now), that
     // message and all after it wait for the next call.
     template <typename Source, typename LeavesNow, typename Emit>
     void release(Source& source, LeavesNow&& leavesNow, Emit&& emit) {
@@ -34,17 +34,17 @@ class TimedMessageOrder {
                 continue;
             }
             while (pulseCount_ > 0 && (head == nullptr || pulses_[0].dueNs <= head->dueNs) &&
-                   leavesNow(pulses_[0].dueNs)) {
-                if (!emit(pulses_[0].message, pulses_[0].dueNs)) {
+                   leavesNow(pulses_[0])) {
+                if (!emit(pulses_[0])) {
                     return;
                 }
                 std::shift_left(pulses_.begin(), pulses_.begin() + pulseCount_, 1);
                 --pulseCount_;
             }
-            if (head == nullptr || !leavesNow(head->dueNs)) {
+            if (head == nullptr || !leavesNow(*head)) {
                 return;
             }
-            if (!emit(head->message, head->dueNs)) {
+            if (!emit(*head)) {
                 return;
             }
             if (midi::beginsOrEndsClock(head->message)) {

@@ -68,10 +68,12 @@ void stepThroughHistory(DialogContext& context, bool forward) {
 }
 
 // Compose the score from the controls and play it from step 0, also when
-// already playing.
+// already playing; or start the timeline followed.
 void play(DialogContext& context) {
     readControls(context.panel, context.records.piece.settings);
-    context.performance.play(context.now);
+    if (!context.host.playFollowed()) {
+        context.performance.play(context.now);
+    }
 }
 
 // A new seed in the seed box alone; the music goes on and hears it at the next
@@ -273,7 +275,9 @@ void runCommand(DialogContext& context, Command command) {
         play(context);
         break;
     case Command::Stop:
-        context.performance.stop(context.now);
+        if (!context.host.stopFollowed()) {
+            context.performance.stop(context.now);
+        }
         break;
     case Command::RandomCanon:
         randomCanon(context);

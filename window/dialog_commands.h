@@ -86,6 +86,12 @@ class DialogHost {
     // Ends the main dialog; the caller then stops playback and closes the
     // output (endSession).
     virtual void endDialog() = 0;
+
+    // "Play" and "Stop" while the performance follows another program's
+    // timeline: true when they went to that timeline (which then starts or
+    // stops the performance) instead of the performance.
+    virtual bool playFollowed() { return false; }
+    virtual bool stopFollowed() { return false; }
 };
 
 // The parts one command works on, all owned by the caller.

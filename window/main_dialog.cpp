@@ -77,10 +77,16 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     // The start, in this order: seed the generator, open the output, fill the
     // lists, then the start values into the record and every control.
     records_.piece.random.seed(parts.randomSeed);
-    performance_ = std::make_unique<Performance>(records_.piece, *timer_);
+    switched_ = std::make_unique<SwitchedStepTimer>(*timer_);
+    performance_ = std::make_unique<Performance>(records_.piece, *switched_);
     performance_->switchOutput(outputs_->openRemembered(), SteadyClock::now());
     performance_->listen([this](std::uint32_t message) { roll_->hear(message); });
     performance_->setClockEnabled(outputs_->clockEnabled(), SteadyClock::now());
+    tempo_ = std::make_unique<TempoControl>(
+        *tempoMenu_, *performance_, *switched_,
+        TempoControl::Parts{.preferences = parts.preferences,
+                            .report = [this](std::string text) { reportTempo(std::move(text)); },
+                            .stepMs = [this] { return records_.piece.settings.stepMs; }});
     fillLists();
     DialogContext start = context();
     initialiseSession(start);
@@ -171,9 +177,10 @@ void MainDialog::buildMenu(MainDialogParts& parts) {
         *bar->addMenu(tr("&Output")), *this,
         OutputControl::Parts{.open = std::move(parts.openOutput),
                              .list = std::move(parts.listOutputs),
-                             .preferences = std::move(parts.preferences),
+                             .preferences = parts.preferences,
                              .report = [this](std::string text) { reportStatus(std::move(text)); },
                              .performance = [this]() -> Performance& { return *performance_; }});
+    tempoMenu_ = bar->addMenu(tr("&Tempo"));
     QMenu* edit = bar->addMenu(tr("&Edit"));
     undoItem_ = addItem(edit, tr("&Undo"), Command::Undo, Qt::CTRL | Qt::Key_Z);
     redoItem_ = addItem(edit, tr("&Redo"), Command::Redo, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -273,7 +280,23 @@ QString MainDialog::statusText() const {
 }
 
 void MainDialog::setStatusText(const QString& text) {
-    statusLine_->setText(text);
+    outputStatus_ = text;
+    statusLine_->setText(tempoStatus_.isEmpty()
+                             ? outputStatus_
+                             : outputStatus_ + QStringLiteral("  \u00B7  ") + tempoStatus_);
+}
+
+void MainDialog::reportTempo(std::string text) {
+    tempoStatus_ = fromUtf8(text);
+    setStatusText(outputStatus_);
+}
+
+bool MainDialog::playFollowed() {
+    return tempo_->play();
+}
+
+bool MainDialog::stopFollowed() {
+    return tempo_->stop();
 }
 
 std::optional<std::filesystem::path> MainDialog::chooseFile(const FileFilter& filter,
@@ -352,6 +375,7 @@ void MainDialog::finish() {
     }
     finished_ = true;
     outputs_->close();
+    tempo_->close();
     DialogContext last = context();
     endSession(last);
     timer_->stop();

@@ -14,15 +14,18 @@
 
 #include "midi/midi_output.h"
 #include "playback/step_timer.h"
+#include "playback/switched_step_timer.h"
 #include "synth/soundfont_locator.h"
 #include "window/dialog_commands.h"
 #include "window/file_chooser.h"
 #include "window/output_control.h"
 #include "window/qt_control_panel.h"
 #include "window/recent_files_menu.h"
+#include "window/tempo_control.h"
 
 class QAction;
 class QLabel;
+class QMenu;
 class QSettings;
 
 namespace Ui {
@@ -116,11 +119,15 @@ class MainDialog : public QDialog, private DialogHost {
     void setTitle(std::string_view title) override;
     void showAbout() override;
     void endDialog() override;
+    bool playFollowed() override;
+    bool stopFollowed() override;
 
     void placePianoRoll();
     void prepareWidgets();
     void buildMenu(MainDialogParts& parts);
     void reportStatus(std::string text);
+    // The tempo followed, or why not; empty while the tempo is Internal.
+    void reportTempo(std::string text);
     void fillLists();
     void setStatusText(const QString& text);
     // The piano roll and the menus as the command left them.
@@ -137,9 +144,14 @@ class MainDialog : public QDialog, private DialogHost {
     AppRecords records_;
     FileChooser chooser_;
     std::unique_ptr<StepTimer> timer_;
+    std::unique_ptr<SwitchedStepTimer> switched_;
     std::unique_ptr<Performance> performance_;
     std::unique_ptr<OutputControl> outputs_;
+    QMenu* tempoMenu_ = nullptr;
+    std::unique_ptr<TempoControl> tempo_;
     QLabel* statusLine_ = nullptr;
+    QString outputStatus_;
+    QString tempoStatus_;
     QAction* undoItem_ = nullptr;
     QAction* redoItem_ = nullptr;
     std::unique_ptr<RecentFilesMenu> recentMenu_;

@@ -70,13 +70,13 @@ std::vector<std::string> released(const std::vector<std::pair<std::uint32_t, int
     for (std::size_t round = 0; round < limitsMs.size(); ++round) {
         int room = perRound;
         order.release(
-            source, [&](std::int64_t dueNs) { return dueNs <= ns(limitsMs[round]); },
-            [&](std::uint32_t message, std::int64_t dueNs) {
+            source, [&](const TimedMessage& item) { return item.dueNs <= ns(limitsMs[round]); },
+            [&](const TimedMessage& item) {
                 if (room-- == 0) {
                     return false;
                 }
-                out.push_back(testing::messageText(message).substr(0, 2) + "@" +
-                              std::to_string((dueNs - ns(0)) / 1'000'000) +
+                out.push_back(testing::messageText(item.message).substr(0, 2) + "@" +
+                              std::to_string((item.dueNs - ns(0)) / 1'000'000) +
                               (round + 1 == limitsMs.size() ? "" : "<"));
                 return true;
             });

@@ -37,11 +37,12 @@ struct Performance : MidiOutput {
     void start() {
         setMessageTime(kStart);
         startPlayback(settings, score, state, *this, timer);
-        clock.start(*this, milliseconds(timer.periodMs()));
+        clock.start(*this);
     }
     void tick(int k) {
-        playClockedStep(state, score, settings, random, clock, *this,
-                        kStart + milliseconds(150 * k));
+        playClockedStep(
+            state, score, settings, random, clock, *this,
+            {.time = kStart + milliseconds(150 * k), .length = milliseconds(timer.periodMs())});
     }
 
     static constexpr SteadyClock::time_point kStart{std::chrono::seconds(50)};
@@ -102,6 +103,27 @@ TEST(MidiClock, AnOutputThatJoinsLateContinuesFromTheNextSixteenth) {
                                         "F8 00 00 @450.00", "F8 00 00 @508.33", "F8 00 00 @566.66",
                                         "F8 00 00 @600.00", "F8 00 00 @658.33", "F8 00 00 @716.66",
                                         "FC 00 00 @600.00"})); // Stop, once
+}
+
+TEST(MidiClock, SixteenthStepsPulseSixTimesAndARelocationJoinsAgainWithSongPosition) {
+    Performance p(true);
+    p.settings.stepMs = 150;
+    p.clock.setStepsPerBeat(4);
+    p.clock.setEnabled(true, p);
+    p.start();
+    p.tick(1);
+    p.clock.relocate(p); // the next step is step 5: a sixteenth each
+    p.state.playPosition = 5;
+    p.tick(2);
+    const std::vector<std::string> clock(p.lines.begin() + 12, p.lines.end());
+    EXPECT_EQ(clock,
+              (std::vector<std::string>{"FA 00 00 @0.0000", "F8 00 00 @150.00", "80 00 00 @150.00",
+                                        "90 3C 00 @150.00", "F8 00 00 @175.00", "F8 00 00 @200.00",
+                                        "F8 00 00 @225.00", "F8 00 00 @250.00", "F8 00 00 @275.00",
+                                        "FC 00 00 @150.00", // Stop where the jump was asked for
+                                        "F2 05 00 @300.00", "FB 00 00 @300.00", "F8 00 00 @300.00",
+                                        "F8 00 00 @325.00", "F8 00 00 @350.00", "F8 00 00 @375.00",
+                                        "F8 00 00 @400.00", "F8 00 00 @425.00"}));
 }
 
 } // namespace

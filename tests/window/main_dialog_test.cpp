@@ -2,8 +2,10 @@
 
 #include <csignal>
 #include <set>
+#include <unistd.h>
 
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
 
@@ -54,6 +56,7 @@ class MainDialogTest : public QObject {
     void everyWayOutEndsTheDialogAndClosesTheOutput();
     void aboutNamesTheVersionAndStatusFollowsTheOutput();
     void outputMenuSwitchesWhilePlayingAndIsRemembered();
+    void tempoMenuSetsTheClocksStepAndIsRemembered();
 };
 
 void MainDialogTest::controlsFollowTheInMemoryPanelsRules() {
@@ -271,7 +274,7 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
     };
     {
         DialogRig rig(false, {}, store());
-        QCOMPARE(shown(rig.dialog), QStringList({"&File", "&Output", "&Edit", "&Help",
+        QCOMPARE(shown(rig.dialog), QStringList({"&File", "&Output", "&Tempo", "&Edit", "&Help",
                                                  "x Built-in synthesiser", "A&&B (JACK)", "None",
                                                  "", "Choose &SoundFont...", "Send MIDI &Clock"}));
         menuItem(rig.dialog, "None")->trigger(); // idle: neither output hears a thing
@@ -326,6 +329,43 @@ void MainDialogTest::outputMenuSwitchesWhilePlayingAndIsRemembered() {
         QVERIFY2(said.starts_with(note), said.c_str());
         QCOMPARE(choice.output, std::string(kept));
     }
+}
+
+void MainDialogTest::tempoMenuSetsTheClocksStepAndIsRemembered() {
+    QTemporaryDir folder;
+    const auto store = [&] {
+        return std::make_shared<QSettings>(folder.filePath("tarnwick.conf"), QSettings::IniFormat);
+    };
+    const auto checked = [](MainDialog& dialog) {
+        QStringList texts;
+        QMenu* tempo = dialog.findChild<QMenuBar*>()->actions()[2]->menu();
+        for (QAction* item : tempo->actions()) {
+            texts << (item->isChecked() ? "x " : "") + item->text();
+        }
+        return texts;
+    };
+    {
+        DialogRig rig(false, {}, store());
+        QCOMPARE(checked(rig.dialog), QStringList({"x &Internal", "&JACK Transport", "", "x 1/3&2",
+                                                   "1/1&6", "1/&8", "", "JACK Timebase &Master"}));
+        menuItem(rig.dialog, "1/1&6")->trigger();
+        menuItem(rig.dialog, "Send MIDI &Clock")->trigger();
+        menuItem(rig.dialog, "A&&B (JACK)")->trigger(); // a port, which takes the clock
+        click(rig.dialog, control::kPlay);
+        rig.tick();
+        const auto& port = rig.opened.back().second->messages;
+        QCOMPARE(std::ranges::count(port, 0xF8u), 6); // 24 a quarter note, 4 steps
+        // Without a JACK server the transport cannot be followed: Internal stays.
+        qputenv("JACK_DEFAULT_SERVER", QByteArray("tarnwick-none-") + QByteArray::number(getpid()));
+        menuItem(rig.dialog, "&JACK Transport")->trigger();
+        QVERIFY(!rig.dialog.performance().isPlaying()); // stopped as Stop does
+        QVERIFY2(
+            rig.dialog.statusText().endsWith("Cannot follow JACK transport: no JACK server runs"),
+            qPrintable(rig.dialog.statusText()));
+        QCOMPARE(checked(rig.dialog).filter("x "), QStringList({"x &Internal", "x 1/1&6"}));
+    }
+    DialogRig again(false, {}, store());
+    QCOMPARE(checked(again.dialog).filter("x "), QStringList({"x &Internal", "x 1/1&6"}));
 }
 
 } // namespace tarnwick::testing

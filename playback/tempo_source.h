@@ -1,0 +1,28 @@
+#pragma once
+// Where the performance takes its tempo and its steps from: its own step
+// timer at the "ms per" length ("internal", the default), or a timeline kept
+// by another program that it follows (the JACK transport). Named as --sync
+// takes it and as the window remembers it.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+enum class TempoSource {
+    Internal,      // the step timer, one step every "ms per" milliseconds
+    JackTransport, // the JACK server's transport, and its timebase master's tempo
+};
+
+inline constexpr std::string_view kTempoSourceNames = "internal, jack";
+
+// "internal" or "jack"; nothing for any other name.
+std::optional<TempoSource> parseTempoSource(std::string_view name);
+std::string_view tempoSourceName(TempoSource source);
+
+// The status line while following: "Following JACK transport: 120.0 BPM,
+// rolling" (or "stopped", "starting").
+std::string followingLine(TempoSource source, double beatsPerMinute, bool rolling, bool starting);
+
+} // namespace tarnwick

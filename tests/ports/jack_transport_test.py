@@ -1,0 +1,236 @@
+#!/usr/bin/python3
+"""Following the JACK transport of a private dummy server: a timebase master
+made here with a tempo map, our port heard by jack_midi_dump.
+Usage: jack_transport_test.py TARNWICK. Exits 77 (skipped) where no server
+starts or python3-jack-client is missing."""
+
+import math
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+from fractions import Fraction
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import jack_midi_test as base  # noqa: E402
+from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+
+try:
+    import jack
+except ImportError:
+    jack = None
+
+TICKS = 1_000_000  # a fine tick, so that the reported position is near exact
+
+
+class Master:
+    """A timebase master whose tempo map is [(from beat, BPM), ...]: the
+    position of each cycle's frame comes from the map, so it runs on
+    continuously through a change of tempo. Also the transport's controller,
+    and a log of (absolute frame, transport frame) of each rolling cycle."""
+
+    def __init__(self, tempo_map, timebase=True):
+        self.map = [(Fraction(b), Fraction(bpm)) for b, bpm in tempo_map]
+        self.client = jack.Client("tempo-master", no_start_server=True)
+        self.rolling = []
+        self.client.set_process_callback(self.process)
+        self.client.activate()
+        assert not timebase or self.client.set_timebase_callback(self.timebase)
+
+    def frame_of(self, beats):
+        """The exact frame (a Fraction) where the map reaches `beats`."""
+        frame, at = Fraction(0), Fraction(0)
+        for i, (start, bpm) in enumerate(self.map):
+            end = self.map[i + 1][0] if i + 1 < len(self.map) else None
+            upto = beats if end is None else min(beats, end)
+            frame += (upto - at) * 60 * RATE / bpm
+            at = upto
+            if end is None or beats <= end:
+                return frame
+        return frame
+
+    def beats_at(self, frame):
+        at, start_frame = Fraction(0), Fraction(0)
+        for i, (start, bpm) in enumerate(self.map):
+            end = self.map[i + 1][0] if i + 1 < len(self.map) else None
+            end_frame = None if end is None else start_frame + (end - start) * 60 * RATE / bpm
+            if end_frame is None or frame < end_frame:
+                return start + (frame - start_frame) * bpm / (60 * RATE)
+            start_frame = end_frame
+        raise AssertionError
+
+    def bpm_at(self, beats):
+        return [bpm for start, bpm in self.map if start <= beats][-1]
+
+    def timebase(self, state, blocksize, pos, new_pos):
+        beats = self.beats_at(Fraction(pos.frame))
+        whole = math.floor(beats)
+        pos.valid = pos.valid | jack.POSITION_BBT
+        pos.bar, pos.beat = whole // 4 + 1, whole % 4 + 1
+        pos.tick = math.floor((beats - whole) * TICKS)
+        pos.bar_start_tick = (whole // 4) * 4 * TICKS
+        pos.beats_per_bar, pos.beat_type, pos.ticks_per_beat = 4, 4, TICKS
+        pos.beats_per_minute = float(self.bpm_at(beats))
+
+    def process(self, frames):
+        state, pos = self.client.transport_query_struct()
+        if state == jack.ROLLING:
+            self.rolling.append((self.client.last_frame_time, pos.frame))
+
+    def close(self):
+        self.client.deactivate()
+        self.client.close()
+
+
+def step_frame(exact):
+    """A step begins at the first frame no more than an eighth before it."""
+    return math.ceil(exact - Fraction(1, 8))
+
+
+class Following(unittest.TestCase):
+    def follow(self, tempo_map, steps_per_beat, run_beats, *options):
+        """Plays along the master's transport from frame 0 for `run_beats`
+        beats, then stops it. Returns what the recorder got (frames made
+        transport frames), the master, and the trace of as many steps."""
+        master = Master(tempo_map or [(0, 120)], timebase=bool(tempo_map))
+        recorder = base.Recorder()
+        player = subprocess.Popen(
+            [base.TARNWICK, "--play", "--sync", "jack", "--output", f"port:{recorder.port}",
+             "--steps-per-beat", str(steps_per_beat), "--rand-seed", "5", *options],
+            env=base.ENV, stderr=subprocess.PIPE, text=True)
+        control = master.client
+        said = []
+        threading.Thread(target=lambda: said.extend(player.stderr), daemon=True).start()
+        try:
+            wait_for(lambda: recorder.port in base.jack("jack_lsp", "-c", "Tarnwick:out").stdout,
+                     "our port to connect", 60)
+            wait_for(lambda: said, "our transport client", 60)
+            control.transport_locate(0)
+            time.sleep(0.3)
+            control.transport_start()
+            end = master.frame_of(Fraction(run_beats))
+            wait_for(lambda: control.transport_frame >= end, "the transport to roll", 60)
+            control.transport_stop()
+            time.sleep(0.5)
+            player.send_signal(signal.SIGINT)
+            player.wait(timeout=60)
+            time.sleep(0.2)
+            err = "".join(said)
+        finally:
+            if player.poll() is None:
+                player.kill()
+        frames, received = recorder.stop()
+        master.close()
+        last = master.rolling[-1]
+        # The recorder counts frames from its own start: the set-up, at the start
+        # of the run (transport frame 0), gives its frame there.
+        offset = frames[0]
+        self.assertIn("Following JACK transport", err)
+        return [f - offset for f in frames], received, master, last[1], err
+
+    def expected_steps(self, count, steps_per_beat, *options):
+        """The trace's set-up, then the messages of each step (none for some)."""
+        ticks = {}
+        for line in base.tarnwick("--play", "--output", "trace", "--ticks", str(count),
+                                  "--steps-per-beat", str(steps_per_beat), "--rand-seed", "5",
+                                  *options).stdout.splitlines():
+            tick, *message = line.split()
+            ticks.setdefault(int(tick), []).append(" ".join(message))
+        return ticks[0], [ticks.get(k, []) for k in range(1, count + 1)]
+
+    def check(self, frames, received, frame_of_step, steps_per_beat, stopped_at, *options):
+        set_up, steps = self.expected_steps(400, steps_per_beat, *options)
+        self.assertEqual(received[:len(set_up)], set_up)
+        self.assertEqual(set(frames[:len(set_up)]), {0})
+        at, step, checked = len(set_up), 0, 0
+        while step < len(steps) and frame_of_step(step) < stopped_at:
+            for message in steps[step]:
+                self.assertEqual((received[at], frames[at]), (message, frame_of_step(step)),
+                                 f"step {step}")
+                at += 1
+            checked += 1
+            step += 1
+        # Stop's messages at the stop: nothing more of the steps prepared ahead.
+        self.assertEqual(received[at:], ["B0 78 00", "B1 78 00", "B2 78 00"])
+        self.assertTrue(all(f >= stopped_at for f in frames[at:]), frames[at:])
+        return checked
+
+    def test_steps_fall_on_the_masters_beats_through_a_change_of_tempo(self):
+        for steps_per_beat in (8, 4):
+            with self.subTest(steps_per_beat=steps_per_beat):
+                frames, received, master, last, err = self.follow(
+                    [(0, 120), (6, 150)], steps_per_beat, 10)
+                self.assertIn("150.0 BPM, rolling", err)
+                stopped_at = last + 256
+                checked = self.check(
+                    frames, received,
+                    lambda step: step_frame(master.frame_of(Fraction(step, steps_per_beat))),
+                    steps_per_beat, stopped_at)
+                self.assertGreater(checked, 9 * steps_per_beat)
+
+    def test_without_a_master_steps_follow_the_frames_at_the_ms_per_tempo(self):
+        with tempfile.TemporaryDirectory() as folder:
+            piece = os.path.join(folder, "quick.tarn")
+            base.tarnwick("--save-settings", piece, "--rand-seed", "5")
+            base.tarn_file.update(piece, stepMs=125)  # 4 steps a beat: 120 BPM
+            frames, received, _, last, err = self.follow(None, 4, 6, "--settings", piece)
+            self.assertIn("120.0 BPM, rolling", err)
+            self.check(frames, received, lambda step: math.ceil(Fraction(step * 125 * RATE, 1000)),
+                       4, last + 256, "--settings", piece)
+
+    def test_the_window_follows_the_transport_it_remembers(self):
+        master = Master([(0, 120)], timebase=False)
+        recorder = base.Recorder()
+        with tempfile.TemporaryDirectory() as config:
+            os.makedirs(os.path.join(config, "tarnwick"))
+            with open(os.path.join(config, "tarnwick", "tarnwick.conf"), "w") as conf:
+                conf.write(f"[output]\nname=port:{recorder.port}\n[tempo]\nsource=jack\n")
+            window = subprocess.Popen([base.TARNWICK], env=dict(
+                base.ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
+            try:
+                wait_for(lambda: recorder.port in base.jack("jack_lsp", "-c", "Tarnwick:out").stdout,
+                         "the window's port to connect", 60)
+                time.sleep(1)  # its transport client too
+                master.client.transport_start()
+                time.sleep(1.5)
+                master.client.transport_stop()
+                time.sleep(0.5)
+                window.send_signal(signal.SIGTERM)
+                self.assertEqual(window.wait(timeout=30), 0)
+            finally:
+                if window.poll() is None:
+                    window.kill()
+        master.close()
+        received = recorder.stop()[1]
+        self.assertIn("90", " ".join(m[:2] for m in received))  # notes while rolling
+        self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
+
+
+def main():
+    if jack is None:
+        print("SKIPPED: python3-jack-client is not installed")
+        sys.exit(77)
+    base.TARNWICK = sys.argv.pop(1)
+    server = None
+    try:
+        server = JackServer(f"tarnwick-tempo-{os.getpid()}", sync=True)
+        server.start()
+    except Unavailable as reason:
+        if server is not None:
+            server.stop()
+        print(f"SKIPPED: {reason}")
+        sys.exit(77)
+    base.ENV.update(server.env)
+    os.environ.update(server.env)
+    try:
+        return unittest.main(exit=False).result.wasSuccessful()
+    finally:
+        server.stop()
+
+
+if __name__ == "__main__":
+    sys.exit(0 if main() else 1)
