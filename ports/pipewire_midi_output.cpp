@@ -194,14 +194,15 @@ void PipeWireMidiPort::writeCycle(const spa_io_position& position) {
     spa_pod_builder_push_sequence(&builder, &sequence, 0);
     double floor = 0.0; // the events of a cycle must not go back in time
     order_.release(
-        scheduler_, [&](std::int64_t dueNs) { return offsetOf(dueNs) < frames; },
-        [&](std::uint32_t message, std::int64_t dueNs) {
-            const MidiBytes bytes = midiBytes(message);
+        scheduler_, [&](const TimedMessage& item) { return offsetOf(item.dueNs) < frames; },
+        [&](const TimedMessage& item) {
+            const MidiBytes bytes = midiBytes(item.message);
             // A full buffer keeps the rest for the next cycle.
             if (builder.state.offset + 64 > builder.size) {
                 return false;
             }
-            floor = std::clamp(std::floor(offsetOf(dueNs)), floor, std::max(frames - 1.0, 0.0));
+            floor =
+                std::clamp(std::floor(offsetOf(item.dueNs)), floor, std::max(frames - 1.0, 0.0));
             spa_pod_builder_control(&builder, static_cast<std::uint32_t>(floor), SPA_CONTROL_Midi);
             spa_pod_builder_bytes(&builder, bytes.bytes.data(),
                                   static_cast<std::uint32_t>(bytes.size));
