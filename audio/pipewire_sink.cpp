@@ -29,6 +29,11 @@ constexpr double kNodeLatencySeconds = 1024.0 / 48000.0;
 // Longer than any local server takes to answer; then it is taken for absent.
 constexpr int kOpenTimeoutSeconds = 5;
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+// After the stream starts, its first cycles are played as silence, and a
+// report older than any graph period is not used: nothing is rendered on a
+// guess (the performance waits for the stream instead).
+constexpr int kSettlingCycles = 2;
+constexpr auto kStaleReport = std::chrono::milliseconds(100);
 
 void initialisePipeWire() {
     static std::once_flag once;
@@ -130,7 +135,9 @@ class PipeWireSink final : public AudioSink {
     std::atomic<bool> paused_{true};
     std::atomic<bool> lost_{false};
     std::atomic<std::int64_t> firstLatencyNs_{-1};
-    bool prioritySet_ = false; // the data thread's own
+    std::atomic<bool> startNow_{false}; // set by resume(), taken by the data thread
+    bool prioritySet_ = false;          // the data thread's own
+    int cyclesSinceStart_ = kSettlingCycles;
     std::vector<float> left_, right_;
 };
 
@@ -261,7 +268,9 @@ bool PipeWireSink::connectStream() {
 
 void PipeWireSink::resume() {
     const ThreadLoopLock lock(loop_);
-    if (stream_ != nullptr && !lost_.load() && paused_.exchange(false)) {
+    if (stream_ != nullptr && !lost_.load() && paused_.load()) {
+        startNow_.store(true);
+        paused_.store(false);
         pw_stream_set_active(stream_, true);
     }
 }
@@ -270,6 +279,13 @@ std::optional<SteadyClock::time_point> PipeWireSink::heardAtNextFrame(std::uint3
     pw_time time{};
     if (pw_stream_get_time_n(stream_, &time, sizeof time) < 0 || time.now == 0 ||
         time.rate.denom == 0) {
+        return std::nullopt;
+    }
+    // Right after the stream starts again its report may still be the last
+    // cycle's from before it stopped, or its delay not yet settled.
+    const auto age =
+        SteadyClock::now() - SteadyClock::time_point(std::chrono::nanoseconds(time.now));
+    if (age > kStaleReport || cyclesSinceStart_ < kSettlingCycles) {
         return std::nullopt;
     }
     // The cycle began at `now`; the next frame of the stream reaches the
@@ -317,7 +333,11 @@ void PipeWireSink::process() {
     if (buffer->requested > 0) {
         frames = std::min(frames, static_cast<std::uint32_t>(buffer->requested));
     }
+    if (startNow_.exchange(false)) {
+        cyclesSinceStart_ = 0;
+    }
     const auto heardAt = heardAtNextFrame(frames);
+    ++cyclesSinceStart_;
     bool sounding = heardAt && !paused_.load() && !lost_.load();
     for (std::uint32_t done = 0; done < frames;) {
         const auto n = std::min<std::uint32_t>(frames - done, kAudioPeriodFrames);

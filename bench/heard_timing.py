@@ -1,16 +1,19 @@
 #!/usr/bin/python3
 """How steady the beat sounds through a real audio server, measured as a
-listener hears it. Starts a private server (PulseAudio with a null sink, or
-JACK on its dummy driver), plays a piece with one identical hit per step with
-`tarnwick --play`, records what the server plays (parec from the sink's
-monitor, or jack_rec from tarnwick's port), finds the onsets and fits a grid
-through them.
+listener hears it. Starts a private server (PulseAudio or a PipeWire session
+with a null sink, or JACK on its dummy driver), plays a piece with one
+identical hit per step with `tarnwick --play`, records what the server plays
+(parec from the sink's monitor, or jack_rec from tarnwick's port), finds the
+onsets and fits a grid through them.
 
-Usage: heard_timing.py TARNWICK [--server pulse|jack] [--step-ms MS]
-                       [--seconds S] [--piece woodblock|claves|clicks] [--keep DIR]
+Usage: heard_timing.py TARNWICK [--server pulse|pipewire|jack] [--step-ms MS]
+                       [--seconds S] [--piece woodblock|claves|clicks]
+                       [--driver pipewire|pulseaudio] [--keep DIR]
 
 The piece "clicks" is the control: a click track written sample by sample and
-played with pacat through the same chain (PulseAudio only).
+played with pacat through the same chain (PulseAudio and PipeWire only). On
+PipeWire, --driver pulseaudio hides PipeWire's own socket from the program, so
+that it plays through the PulseAudio protocol as PipeWire serves it.
 
 Prints the heard step against the set step (ppm), the deviations from the
 fitted grid (median, 99th percentile, max), the offsets from the set grid with
@@ -31,7 +34,8 @@ import numpy as np
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
 import tarn_file  # noqa: E402
-from audio_servers import RATE, JackServer, PulseServer, Unavailable, make_realtime  # noqa: E402
+from audio_servers import (RATE, JackServer, PipeWireServer, PulseServer,  # noqa: E402
+                           Unavailable, make_realtime)
 
 WOODBLOCK_PROGRAM = 115
 CLAVES_DRUM = 49  # drum-table entry: percussion key 75
@@ -132,10 +136,10 @@ class TimedRecording:
     the null sink's clock need not run at exactly 44.1 kHz of the steady
     clock, and these moments tell its true rate."""
 
-    def __init__(self, server):
+    def __init__(self, server, latency_ms=20):
         self.process = subprocess.Popen(
             ["parec", f"--device={server.SINK}.monitor", "--format=float32le", f"--rate={RATE}",
-             "--channels=1", "--raw", "--latency-msec=20"], env=server.env,
+             "--channels=1", "--raw", f"--latency-msec={latency_ms}"], env=server.env,
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         make_realtime(self.process.pid)
         self.pieces, self.arrivals = [], []
@@ -167,12 +171,19 @@ class TimedRecording:
         return np.polyfit(lower[:, 0], lower[:, 1], 1)[0]
 
 
-def through_pulse(tarnwick, settings, step_ms, seconds, directory):
-    server = PulseServer(directory)
+def through_pulse(tarnwick, settings, step_ms, seconds, directory, server_class=PulseServer,
+                  env=None):
+    # A PipeWire graph at the recording's rate: no resampler between the click
+    # track or the program and the recording (pipewire-pulse paces a
+    # resampled recording stream by its own reckoning).
+    server = server_class(directory, rate=RATE) if server_class is PipeWireServer \
+        else server_class(directory)
     server.start(realtime=True)
     recorder = None
     try:
-        recorder = TimedRecording(server)
+        # pipewire-pulse drops what a recording stream of 20 ms has not
+        # fetched in time; there the arrivals are not used (see below).
+        recorder = TimedRecording(server, 200 if server_class is PipeWireServer else 20)
         # An idle null sink hands its monitor's audio out in blocks of up to
         # two seconds: play only once the recording has begun.
         deadline = time.monotonic() + 10
@@ -184,13 +195,16 @@ def through_pulse(tarnwick, settings, step_ms, seconds, directory):
         if settings is None:
             played = play_clicks(step_ms, seconds, directory, server.env)
         else:
-            played = play(tarnwick, settings, seconds, server.env)
+            played = play(tarnwick, settings, seconds, dict(server.env, **(env or {})))
         ended = time.monotonic()
         time.sleep(2.5)  # an idle null sink hands its monitor audio out late
     finally:
         audio = recorder.stop() if recorder is not None else np.array([], dtype="<f4")
         server.stop()
-    played.sink_rate = recorder.frames_per_second(started + 3, ended - 1)
+    # PipeWire's null sink is timed by the steady clock itself, and its
+    # monitor reaches parec in uneven bursts that would mislead the estimate.
+    if server_class is not PipeWireServer:
+        played.sink_rate = recorder.frames_per_second(started + 3, ended - 1)
     return played, audio
 
 
@@ -232,7 +246,8 @@ def through_jack(tarnwick, settings, step_ms, seconds, directory):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("tarnwick")
-    parser.add_argument("--server", choices=("pulse", "jack"), default="pulse")
+    parser.add_argument("--server", choices=("pulse", "pipewire", "jack"), default="pulse")
+    parser.add_argument("--driver", choices=("pipewire", "pulseaudio"), default="pipewire")
     parser.add_argument("--step-ms", type=int, default=175)
     parser.add_argument("--seconds", type=float, default=30)
     parser.add_argument("--piece", choices=("woodblock", "claves", "clicks"), default="woodblock")
@@ -245,7 +260,11 @@ def main():
         if args.piece != "clicks":
             settings = os.path.join(directory, "piece.tarn")
             write_settings(settings, args.piece, args.step_ms)
-        run = through_pulse if args.server == "pulse" else through_jack
+        run = {"pulse": through_pulse, "jack": through_jack,
+               "pipewire": lambda *common: through_pulse(
+                   *common, server_class=PipeWireServer,
+                   env={"PIPEWIRE_REMOTE": "no-such-pipewire"} if args.driver == "pulseaudio"
+                   else None)}[args.server]
         try:
             played, audio = run(args.tarnwick, settings, args.step_ms, args.seconds, directory)
         except Unavailable as reason:
@@ -255,9 +274,10 @@ def main():
             print(f"it said: {played.stderr.strip()}")
         audio.astype("<f4").tofile(os.path.join(directory, "heard.raw"))
         # parec's first moments may hold a click of its own.
-        skipped = RATE // 4 if args.server == "pulse" else 0
+        skipped = RATE // 4 if args.server != "jack" else 0
         onsets = find_onsets(audio[skipped:], args.step_ms / 1000)
-        print(f"{args.piece} through {args.server}, {args.step_ms} ms steps, "
+        through = args.server + (f" ({args.driver} driver)" if args.server == "pipewire" else "")
+        print(f"{args.piece} through {through}, {args.step_ms} ms steps, "
               f"{args.seconds:g} s, {len(audio) / RATE:.1f} s recorded")
         if len(onsets) < 3:
             print("too few onsets found")
