@@ -182,6 +182,67 @@ class Following(unittest.TestCase):
             self.check(frames, received, lambda step: math.ceil(Fraction(step * 125 * RATE, 1000)),
                        4, last + 256, "--settings", piece)
 
+    def test_a_relocation_carries_on_at_the_step_of_the_new_position(self):
+        master = Master([(0, 120)])
+        recorder = base.Recorder()
+        player = subprocess.Popen(
+            [base.TARNWICK, "--play", "--sync", "jack", "--output", f"port:{recorder.port}",
+             "--rand-seed", "5"], env=base.ENV, stderr=subprocess.DEVNULL)
+        far = master.frame_of(Fraction(130))  # step 1040: the score's step 16
+        try:
+            wait_for(lambda: recorder.port in base.jack("jack_lsp", "-c", "Tarnwick:out").stdout,
+                     "our port to connect", 60)
+            time.sleep(1)
+            master.client.transport_locate(0)
+            time.sleep(0.3)
+            master.client.transport_start()
+            wait_for(lambda: master.client.transport_frame > 30000, "the transport to roll")
+            master.client.transport_locate(int(far))
+            wait_for(lambda: master.client.transport_frame > far + 40000, "the jump")
+            master.client.transport_stop()
+            time.sleep(0.5)
+        finally:
+            player.send_signal(signal.SIGINT)
+            player.wait(timeout=60)
+            master.close()
+        frames, received = recorder.stop()
+        _, steps = self.expected_steps(60, 8)
+        # The recorder's frame of each rolling cycle, from the set-up's at frame 0.
+        offset = frames[0] - master.rolling[0][0]
+        jump = next(a for a, t in master.rolling if t == far) + offset
+        # From the jump on, the voices strike what the score's steps 16, 17, ...
+        # hold (the velocities drawn go on), each at its step's frame.
+        notes = [(f - jump, m[:5]) for f, m in zip(frames, received)
+                 if f >= jump and m[:2] in ("90", "91", "92")]
+        expected = [(step_frame(master.frame_of(Fraction(1024 + k, 8)) - far), m[:5])
+                    for k in range(16, 60) for m in steps[k] if m[:2] in ("90", "91", "92")]
+        self.assertGreater(len(notes), 20)
+        self.assertEqual(notes, expected[:len(notes)])
+
+    def test_a_server_that_stops_stops_the_performance_and_says_so(self):
+        server = JackServer(f"tarnwick-tempo-gone-{os.getpid()}")
+        server.start()
+        try:
+            player = subprocess.Popen(
+                [base.TARNWICK, "--play", "--sync", "jack", "--output", "trace", "--seconds", "20"],
+                env=server.env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            said = []
+            threading.Thread(target=lambda: said.extend(player.stderr), daemon=True).start()
+            wait_for(lambda: said, "our transport client", 60)
+            # From another process: no client of this one may outlive its server.
+            subprocess.run([sys.executable, "-c", "import jack; jack.Client('control', "
+                            "no_start_server=True).transport_start()"], env=server.env, check=True)
+            wait_for(lambda: any("rolling" in line for line in said), "the transport to roll")
+            time.sleep(0.5)
+        finally:
+            server.stop()
+        wait_for(lambda: any("JACK server has stopped" in line for line in said), "the news", 20)
+        player.send_signal(signal.SIGINT)
+        out = player.communicate(timeout=60)[0].splitlines()
+        self.assertEqual([line.split(" ", 1)[1] for line in out[-3:]],
+                         ["B0 78 00", "B1 78 00", "B2 78 00"])
+        self.assertIn("Stopped: the JACK server has stopped", "".join(said))
+
     def test_the_window_follows_the_transport_it_remembers(self):
         master = Master([(0, 120)], timebase=False)
         recorder = base.Recorder()
