@@ -29,7 +29,7 @@ void Performance::play(SteadyClock::time_point now, std::int64_t fromStep) {
 }
 
 void Performance::play(const StepMoment& moment, std::int64_t fromStep) {
-    setMessageMoment(*output_, moment);
+    tarnwick::setMessageMoment(*output_, moment);
     timer_.stop(); // the player must never see a half-written score
     generateScore(piece_.settings, piece_.score);
     startPlayback(piece_.settings, piece_.score, state_, sender_, timer_);
@@ -65,7 +65,7 @@ void Performance::stop(SteadyClock::time_point now) {
 }
 
 void Performance::stop(const StepMoment& moment) {
-    setMessageMoment(*output_, moment);
+    tarnwick::setMessageMoment(*output_, moment);
     stopPlayback(sender_, timer_);
     clock_.stop(sender_);
 }

@@ -87,8 +87,12 @@ class Performance {
     std::unique_ptr<MidiOutput> switchOutput(std::unique_ptr<MidiOutput> next,
                                              SteadyClock::time_point now);
 
-    // Messages sent from now on belong to `time` (a command's own moment).
+    // Messages sent from now on belong to `time` (a command's own moment),
+    // or to `moment` on a followed timeline.
     void setMessageTime(SteadyClock::time_point time) { output_->setMessageTime(time); }
+    void setMessageMoment(const StepMoment& moment) {
+        tarnwick::setMessageMoment(*output_, moment);
+    }
 
     // Every message sent is shown to `listener` too, after the output has it.
     void listen(std::function<void(std::uint32_t)> listener) { listener_ = std::move(listener); }
