@@ -82,14 +82,15 @@ MainDialog::MainDialog(MainDialogParts parts, QWidget* parent)
     performance_->switchOutput(outputs_->openRemembered(), SteadyClock::now());
     performance_->listen([this](std::uint32_t message) { roll_->hear(message); });
     performance_->setClockEnabled(outputs_->clockEnabled(), SteadyClock::now());
+    fillLists();
+    DialogContext start = context();
+    initialiseSession(start);
+    // Last: a transport already rolling is followed at once, with the start values.
     tempo_ = std::make_unique<TempoControl>(
         *tempoMenu_, *performance_, *switched_,
         TempoControl::Parts{.preferences = parts.preferences,
                             .report = [this](std::string text) { reportTempo(std::move(text)); },
                             .stepMs = [this] { return records_.piece.settings.stepMs; }});
-    fillLists();
-    DialogContext start = context();
-    initialiseSession(start);
     records_.recentFiles = RecentFiles(recentMenu_->stored());
     showHistory();
 }
@@ -292,11 +293,11 @@ void MainDialog::reportTempo(std::string text) {
 }
 
 bool MainDialog::playFollowed() {
-    return tempo_->play();
+    return tempo_ && tempo_->play();
 }
 
 bool MainDialog::stopFollowed() {
-    return tempo_->stop();
+    return tempo_ && tempo_->stop();
 }
 
 std::optional<std::filesystem::path> MainDialog::chooseFile(const FileFilter& filter,
@@ -375,7 +376,9 @@ void MainDialog::finish() {
     }
     finished_ = true;
     outputs_->close();
-    tempo_->close();
+    if (tempo_) {
+        tempo_->close();
+    }
     DialogContext last = context();
     endSession(last);
     timer_->stop();

@@ -265,8 +265,8 @@ class Following(unittest.TestCase):
             finally:
                 if window.poll() is None:
                     window.kill()
-        master.close()
-        received = recorder.stop()[1]
+                master.close()
+                received = recorder.stop()[1]
         self.assertIn("90", " ".join(m[:2] for m in received))  # notes while rolling
         self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
 
