@@ -130,6 +130,13 @@ wait"""
                         XDG_CONFIG_HOME=os.path.join(directory, "config"),
                         XDG_STATE_HOME=os.path.join(directory, "state"),
                         PULSE_SERVER=f"unix:{self.socket}", JACK_NO_START_SERVER="1")
+        # No Bluetooth in a private session: its monitor needs logind, and
+        # where /run/systemd is missing (a chroot, a container) wireplumber
+        # quits on it and no sink ever becomes the default.
+        bluetooth = os.path.join(directory, "config", "wireplumber", "bluetooth.lua.d")
+        os.makedirs(bluetooth, exist_ok=True)
+        with open(os.path.join(bluetooth, "90-enable-all.lua"), "w") as off:
+            off.write("-- Bluetooth stays off in this session\n")
         if rate:
             settings = os.path.join(directory, "config", "pipewire", "pipewire.conf.d")
             os.makedirs(settings, exist_ok=True)
