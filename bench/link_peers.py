@@ -1,0 +1,112 @@
+#!/usr/bin/python3
+"""How closely two Tarnwick peers of one Ableton Link session play together:
+both follow the session (--sync link) into their own bench/jack_midi_recorder
+on one dummy JACK server (44.1 kHz, periods of 256 frames), in a private
+network namespace with only loopback up; the test's Link peer sets the tempo
+and starts and stops the session. Both play the same piece from the same
+bar 1, so their messages pair up. For each step's first note-on: the
+difference between the two peers' frames, and each peer's deviation, by
+JACK's clock, from its step grid (its first step + k steps of the tempo).
+
+Usage: link_peers.py TARNWICK LINK_TEST_PEER [--recorder PATH] [--seconds S]
+Exits 77 where no private network or JACK server can be had."""
+
+import argparse
+import os
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "ports"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "link"))
+import jack_midi_test as base  # noqa: E402
+import link_follow_test as link  # noqa: E402
+from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+
+
+def notes(path):
+    """(frame, microseconds, step-unique message) of each note-on recorded."""
+    with open(path) as log:
+        rows = [line.split() for line in log]
+    return [(int(r[0]), float(r[1]), " ".join(r[2:])) for r in rows
+            if len(r) > 2 and r[2] in ("90", "91", "92")]
+
+
+def measure(recorder, bpm, steps_per_beat, seconds, folder):
+    logs = [os.path.join(folder, f"peer{i}.txt") for i in range(2)]
+    recorders = [subprocess.Popen([recorder, "-t", f"rec{i}"], env=base.ENV,
+                                  stdout=open(log, "w"), stderr=subprocess.DEVNULL)
+                 for i, log in enumerate(logs)]
+    time.sleep(1)
+    players = [subprocess.Popen(
+        [base.TARNWICK, "--play", "--sync", "link", "--output", f"port:rec{i}:in",
+         "--steps-per-beat", str(steps_per_beat), "--rand-seed", "5"],
+        env=base.ENV, stderr=subprocess.DEVNULL) for i in range(2)]
+    peer = link.Peer()
+    try:
+        peer("peers 2")
+        peer(f"tempo {bpm}")  # after meeting, so that this tempo holds
+        time.sleep(1)
+        peer("start")
+        time.sleep(seconds)
+        peer("stop")
+        time.sleep(0.5)
+    finally:
+        for p in players:
+            p.send_signal(signal.SIGINT)
+            p.wait(timeout=60)
+        peer.leave()
+        for r in recorders:
+            r.send_signal(signal.SIGTERM)
+            r.wait(timeout=20)
+    a, b = (notes(log) for log in logs)
+    between = [abs(fa - fb) for (fa, _, ma), (fb, _, mb) in zip(a, b) if ma == mb]
+    step_us = 60e6 / bpm / steps_per_beat
+    grid = []
+    for peer_notes in (a, b):
+        first = peer_notes[0][1]
+        for _, us, _ in peer_notes:
+            k = round((us - first) / step_us)
+            grid.append(abs(us - first - k * step_us) / 1000)
+    return between, grid
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tarnwick")
+    parser.add_argument("peer")
+    parser.add_argument("--recorder", help="jack_midi_recorder (default: beside TARNWICK's build)")
+    parser.add_argument("--seconds", type=float, default=8)
+    code = link.in_private_network([sys.argv[0], *sys.argv[1:]])
+    if code is not None:
+        return code
+    args = parser.parse_args()
+    recorder = args.recorder or os.path.join(os.path.dirname(os.path.abspath(args.tarnwick)),
+                                             "..", "bench", "jack_midi_recorder")
+    base.TARNWICK, link.PEER = args.tarnwick, args.peer
+    try:
+        server = JackServer(f"tarnwick-link-bench-{os.getpid()}")
+        server.start()
+    except Unavailable as reason:
+        print(f"SKIPPED: {reason}")
+        return 77
+    base.ENV.update(server.env)
+    print("                      between peers (frames)   from the grid (ms)")
+    print("tempo  step  notes    median  max              median  max")
+    try:
+        with tempfile.TemporaryDirectory() as folder:
+            for bpm in (120, 150):
+                for steps_per_beat, name in ((8, "1/32"), (4, "1/16")):
+                    d, g = measure(recorder, bpm, steps_per_beat, args.seconds, folder)
+                    print(f"{bpm:5}  {name:4}  {len(d):5}    {statistics.median(d):6}  {max(d):4}"
+                          f"             {statistics.median(g):6.3f}  {max(g):6.3f}")
+    finally:
+        server.stop()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
