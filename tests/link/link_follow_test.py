@@ -10,6 +10,7 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -161,6 +162,30 @@ class Following(unittest.TestCase):
         length = (clock.time_at(runs[0][last]) - clock.time_at(runs[0][0])) / last
         self.assertAlmostEqual(length, 0.1, delta=0.002)
         self.assertIn("Stopped: the Ableton Link peers have left", "".join(said))
+
+    def test_the_window_follows_the_session_it_remembers(self):
+        recorder, peer = base.Recorder(), Peer()
+        with tempfile.TemporaryDirectory() as config:
+            os.makedirs(os.path.join(config, "tarnwick"))
+            with open(os.path.join(config, "tarnwick", "tarnwick.conf"), "w") as conf:
+                conf.write(f"[output]\nname=port:{recorder.port}\n[tempo]\nsource=link\n")
+            window = subprocess.Popen([base.TARNWICK], env=dict(
+                base.ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
+            try:
+                peer("peers 1")
+                peer("start")
+                time.sleep(1.5)
+                peer("stop")
+                time.sleep(0.5)
+                window.send_signal(signal.SIGTERM)
+                self.assertEqual(window.wait(timeout=30), 0)
+            finally:
+                if window.poll() is None:
+                    window.kill()
+                peer.leave()
+                received = recorder.stop()[1]
+        self.assertIn("90", " ".join(m[:2] for m in received))  # notes while playing
+        self.assertEqual(received[-3:], STOP)
 
 
 def main():

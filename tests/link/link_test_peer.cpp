@@ -1,7 +1,7 @@
 // A Link peer for the tests, driven on standard input, one command a line:
-// "peers N" waits until N other peers are seen, "tempo BPM" sets the
+// "peers N" waits until N other peers are seen (30 s at most: "alone"), "tempo BPM" sets the
 // session's tempo, "start" and "stop" start and stop it now (with no regard
-// to the bar), "quit" leaves. Each command is answered by a line "ok".
+// to the bar), "quit" leaves. Each command is then answered by a line "ok".
 #include <ableton/Link.hpp>
 #include <iostream>
 #include <string>
@@ -17,7 +17,12 @@ int main() {
         auto state = link.captureAppSessionState();
         const auto now = link.clock().micros();
         if (command == "peers" && std::cin >> value) {
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
             while (static_cast<double>(link.numPeers()) < value) {
+                if (std::chrono::steady_clock::now() > giveUp) {
+                    std::cout << "alone" << std::endl;
+                    break;
+                }
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         } else if (command == "tempo" && std::cin >> value) {
