@@ -24,7 +24,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "link"))
 import jack_midi_test as base  # noqa: E402
 import link_follow_test as link  # noqa: E402
-from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import JackServer, Unavailable  # noqa: E402
 
 
 def notes(path):

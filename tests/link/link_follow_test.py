@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ports"))
 import jack_midi_test as base  # noqa: E402
-from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import JackServer, Unavailable, wait_for  # noqa: E402
 
 try:
     import jack
