@@ -174,8 +174,10 @@ class Following(unittest.TestCase):
                 base.ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
             try:
                 peer("peers 1")
+                peer("tempo 150")
+                time.sleep(0.5)
                 peer("start")
-                time.sleep(1.5)
+                time.sleep(3)  # bar 1 begins on the next bar line, in 1.6 s at most
                 peer("stop")
                 time.sleep(0.5)
                 window.send_signal(signal.SIGTERM)
