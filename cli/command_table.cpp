@@ -127,8 +127,10 @@ const OptionEntry kOptions[] = {
      readMidiClock},
     {"sync", "SOURCE",
      "where the tempo and the steps come from: internal\n"
-     "(default: a step every \"ms per\") or jack (follow\n"
-     "the JACK transport: rolling plays, stopping stops)",
+     "(default: a step every \"ms per\"), jack (follow\n"
+     "the JACK transport: rolling plays, stopping stops)\n"
+     "or link (join the Ableton Link session: its tempo,\n"
+     "its bars of four beats, its start and stop)",
      "a value", readSync},
     {"steps-per-beat", "N",
      "steps in a quarter note: 8 (default, a step is\n"

@@ -16,7 +16,9 @@
 #include "cli/batch_commands.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_guard.h"
+#include "link/link_steps.h"
 #include "outputs/output_factory.h"
+#include "playback/beat_position.h"
 #include "playback/manual_step_timer.h"
 #include "playback/performance.h"
 #include "playback/qt_step_timer.h"
@@ -157,7 +159,16 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     performance->setStepsPerBeat(options.stepsPerBeat);
     std::unique_ptr<TransportSteps> transport;
     std::unique_ptr<JackTransport> timebase;
-    if (following || options.jackTimebase) {
+    std::unique_ptr<LinkSteps> link;
+    if (options.sync == TempoSource::AbletonLink) {
+        if (!source.application && QCoreApplication::instance() == nullptr) {
+            source.application.emplace(kArgc, kArgv);
+        }
+        link = std::make_unique<LinkSteps>(
+            *performance, options.stepsPerBeat,
+            tempoOfStepMs(piece->settings.stepMs, options.stepsPerBeat),
+            [&err](const std::string& line) { err << "tarnwick: " << line << std::endl; });
+    } else if (following || options.jackTimebase) {
         if (!source.application && QCoreApplication::instance() == nullptr) {
             source.application.emplace(kArgc, kArgv);
         }
@@ -198,6 +209,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         std::this_thread::sleep_for(kStopDrain);
     }
     transport.reset();
+    link.reset();
     performance->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
     return kExitSuccess;
 }

@@ -46,6 +46,12 @@ class MidiOutput {
         setMessageTime(time);
     }
 
+    // The messages sent from now on belong to the very moment `time` of a
+    // timeline followed on the steady clock (a Link session). An output that
+    // writes at frames writes them at the frame where `time` plays, with no
+    // latency added; the others take it as a message time.
+    virtual void setMessageInstant(SteadyClock::time_point time) { setMessageTime(time); }
+
     // True when MIDI clock (Start, pulses, Stop) should be sent here: a port
     // that a drum machine or sequencer may follow. A synthesiser has no use
     // for it.

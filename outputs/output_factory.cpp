@@ -59,6 +59,16 @@ class FanOutOutput final : public OutputDevice {
             output->setMessageTime(time);
         }
     }
+    void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override {
+        for (auto& output : outputs_) {
+            output->setMessageStamp(stamp, time);
+        }
+    }
+    void setMessageInstant(SteadyClock::time_point time) override {
+        for (auto& output : outputs_) {
+            output->setMessageInstant(time);
+        }
+    }
     bool takesClock() const override { return true; }
     OutputState state() const override {
         std::vector<OutputState> sides;

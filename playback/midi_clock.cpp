@@ -86,6 +86,8 @@ void MidiClock::leave(MidiOutput& output) {
 void setMessageMoment(MidiOutput& output, const StepMoment& moment) {
     if (moment.stamp) {
         output.setMessageStamp(*moment.stamp, moment.time);
+    } else if (moment.instant) {
+        output.setMessageInstant(moment.time);
     } else {
         output.setMessageTime(moment.time);
     }

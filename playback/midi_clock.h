@@ -30,11 +30,14 @@ class RandomGenerator;
 
 // When one step plays: the time its messages belong to and its length, and
 // where a followed JACK transport is, its frame and length in frames there.
+// An instant moment is the very moment on a timeline followed on the steady
+// clock (a Link session), written there with no latency where an output can.
 struct StepMoment {
     SteadyClock::time_point time;
     std::chrono::nanoseconds length{0};
     std::optional<TransportStamp> stamp{};
     double frames = 0.0;
+    bool instant = false;
 };
 
 class MidiClock {

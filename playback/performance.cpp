@@ -109,6 +109,10 @@ void Performance::Sender::setMessageStamp(const TransportStamp& stamp,
     owner_.output_->setMessageStamp(stamp, time);
 }
 
+void Performance::Sender::setMessageInstant(SteadyClock::time_point time) {
+    owner_.output_->setMessageInstant(time);
+}
+
 bool Performance::Sender::takesClock() const {
     return owner_.output_->takesClock();
 }

@@ -110,6 +110,7 @@ class Performance {
         void send(std::uint32_t message) override;
         void setMessageTime(SteadyClock::time_point time) override;
         void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override;
+        void setMessageInstant(SteadyClock::time_point time) override;
         bool takesClock() const override;
 
       private:

@@ -21,6 +21,15 @@ SteadyClock::time_point timeOfFrame(const TimelineView& view, std::int64_t frame
     return view.time + std::chrono::duration_cast<SteadyClock::duration>(away);
 }
 
+// The moment of `frame` on the view's timeline, in the run begun at runStart.
+StepMoment momentOf(const TimelineView& view, std::int64_t frame, std::int64_t runStart) {
+    if (view.steadyFrames) {
+        return StepMoment{.time = SteadyClock::time_point(SteadyClock::duration(frame)),
+                          .instant = true};
+    }
+    return StepMoment{.time = timeOfFrame(view, frame), .stamp = TransportStamp{frame, runStart}};
+}
+
 } // namespace
 
 TimelineFollower::TimelineFollower(Performance& performance, int stepsPerBeat)
@@ -38,8 +47,7 @@ std::int64_t TimelineFollower::follow(const TimelineView& view, SteadyClock::tim
     if (!view.rolling && !view.starting) {
         if (following_) {
             following_ = false;
-            performance_.stop(
-                StepMoment{.time = view.time, .stamp = TransportStamp{view.frame, runStart_}});
+            performance_.stop(momentOf(view, view.frame, runStart_));
         }
         return -1;
     }
@@ -76,9 +84,9 @@ void TimelineFollower::begin(const TimelineView& view) {
     const std::int64_t first = stepAtBeat(view.beats, stepsPerBeat_);
     runStart_ = view.runStart;
     if (!following_ || !performance_.isPlaying()) {
-        performance_.play(
-            StepMoment{.time = view.time, .stamp = TransportStamp{view.runStart, runStart_}},
-            first);
+        StepMoment start = momentOf(view, view.runStart, runStart_);
+        start.time = view.time;
+        performance_.play(start, first);
     } else {
         performance_.carryOnAt(first);
     }
@@ -94,11 +102,10 @@ void TimelineFollower::prepareUntil(const TimelineView& view, std::int64_t endFr
             return;
         }
         const std::int64_t next = frameOfStep(view, step + 1, stepsPerBeat_);
-        const SteadyClock::time_point time = timeOfFrame(view, frame);
-        performance_.tick(StepMoment{.time = time,
-                                     .length = timeOfFrame(view, next) - time,
-                                     .stamp = TransportStamp{frame, runStart_},
-                                     .frames = static_cast<double>(next - frame)});
+        StepMoment moment = momentOf(view, frame, runStart_);
+        moment.length = timeOfFrame(view, next) - moment.time;
+        moment.frames = static_cast<double>(next - frame);
+        performance_.tick(moment);
     }
 }
 

@@ -29,6 +29,10 @@ struct TimelineView {
     double rate = 48'000.0;         // frames a second
     double beats = 0.0;             // quarter notes from the start to `frame`
     double beatsPerMinute = 120.0;  // the tempo from `frame` on
+    // The frames are the steady clock's nanoseconds (rate 1e9), for a
+    // timeline without frames of its own (a Link session): the steps carry
+    // their very moment (StepMoment::instant) instead of a transport stamp.
+    bool steadyFrames = false;
 };
 
 class TimelineFollower {

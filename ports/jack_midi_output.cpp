@@ -104,6 +104,9 @@ class JackMidiOutput final : public OutputDevice {
     void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override {
         scheduler_.setMessageStamp(stamp, time);
     }
+    void setMessageInstant(SteadyClock::time_point time) override {
+        scheduler_.setMessageInstant(time);
+    }
     bool takesClock() const override { return true; }
 
     OutputState state() const override {

@@ -8,7 +8,7 @@ void MessageScheduler::send(std::uint32_t message) {
     }
     const std::int64_t timeNs =
         messageTimeSet_ ? messageTimeNs_ : SteadyClock::now().time_since_epoch().count();
-    const bool delayed = config_.scheduled && !stamped_;
+    const bool delayed = config_.scheduled && !stamped_ && !instant_;
     const std::int64_t dueNs = timeNs + (delayed ? config_.latency.count() : 0);
     const auto push = [&](std::uint32_t queued) {
         return queue_.tryPush(TimedMessage{queued, stamped_, dueNs, stamp_});

@@ -62,6 +62,15 @@ class MessageScheduler {
         messageTimeNs_ = time.time_since_epoch().count();
         messageTimeSet_ = true;
         stamped_ = false;
+        instant_ = false;
+    }
+
+    // Messages sent from now on belong to the very moment `time`: due then,
+    // with no latency added (a consumer writing at frames puts them at the
+    // frame where `time` plays).
+    void setMessageInstant(SteadyClock::time_point time) {
+        setMessageTime(time);
+        instant_ = true;
     }
 
     // Messages sent from now on belong to `stamp` on a followed JACK
@@ -129,6 +138,7 @@ class MessageScheduler {
     bool messageTimeSet_ = false;
     TransportStamp stamp_{};
     bool stamped_ = false;
+    bool instant_ = false;
     ChannelStateBacklog backlog_;
 };
 

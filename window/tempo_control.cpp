@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QSettings>
 
+#include "link/link_steps.h"
 #include "playback/beat_position.h"
 #include "playback/performance.h"
 #include "playback/switched_step_timer.h"
@@ -28,12 +29,14 @@ TempoControl::TempoControl(QMenu& menu, Performance& performance, SwitchedStepTi
     auto* sources = new QActionGroup(&menu);
     internal_ = sources->addAction(QObject::tr("&Internal"));
     jack_ = sources->addAction(QObject::tr("&JACK Transport"));
-    for (QAction* item : {internal_, jack_}) {
+    linkItem_ = sources->addAction(QObject::tr("Ableton &Link"));
+    for (QAction* item : {internal_, jack_, linkItem_}) {
         item->setCheckable(true);
         menu.addAction(item);
     }
     QObject::connect(internal_, &QAction::triggered, [this] { choose(TempoSource::Internal); });
     QObject::connect(jack_, &QAction::triggered, [this] { choose(TempoSource::JackTransport); });
+    QObject::connect(linkItem_, &QAction::triggered, [this] { choose(TempoSource::AbletonLink); });
     menu.addSeparator();
     auto* lengths = new QActionGroup(&menu);
     for (std::size_t i = 0; i < std::size(kStepLengths); ++i) {
@@ -66,6 +69,10 @@ TempoControl::TempoControl(QMenu& menu, Performance& performance, SwitchedStepTi
 TempoControl::~TempoControl() = default;
 
 bool TempoControl::play() {
+    if (link_) {
+        link_->play();
+        return true;
+    }
     if (steps_) {
         steps_->setTempo(parts_.stepMs(), stepsPerBeat_);
         steps_->play();
@@ -78,6 +85,10 @@ bool TempoControl::play() {
 }
 
 bool TempoControl::stop() {
+    if (link_) {
+        link_->stop();
+        return true;
+    }
     if (steps_) {
         steps_->stopTransport();
         return true;
@@ -86,6 +97,7 @@ bool TempoControl::stop() {
 }
 
 void TempoControl::close() {
+    link_.reset();
     steps_.reset();
     master_.reset();
 }
@@ -95,6 +107,7 @@ void TempoControl::choose(TempoSource source) {
         performance_.stop(SteadyClock::now()); // as "Stop" does, then the other source
     }
     steps_.reset();
+    link_.reset();
     timer_.follow(false);
     source_ = TempoSource::Internal;
     if (source == TempoSource::JackTransport) {
@@ -108,6 +121,12 @@ void TempoControl::choose(TempoSource source) {
             timer_.follow(false);
             parts_.report("Cannot follow JACK transport: " + failure);
         }
+    } else if (source == TempoSource::AbletonLink) {
+        timer_.follow(true);
+        link_ = std::make_unique<LinkSteps>(performance_, stepsPerBeat_,
+                                            tempoOfStepMs(parts_.stepMs(), stepsPerBeat_),
+                                            parts_.report);
+        source_ = source;
     } else {
         parts_.report({});
     }
@@ -122,6 +141,9 @@ void TempoControl::chooseStepsPerBeat(int stepsPerBeat) {
     performance_.setStepsPerBeat(stepsPerBeat);
     if (steps_) {
         steps_->setTempo(parts_.stepMs(), stepsPerBeat);
+    }
+    if (link_) {
+        link_->setStepsPerBeat(stepsPerBeat);
     }
     if (master_) {
         master_->setTempo(parts_.stepMs(), stepsPerBeat);
@@ -157,6 +179,7 @@ void TempoControl::setTimebaseMaster(bool on) {
 void TempoControl::show() {
     internal_->setChecked(source_ == TempoSource::Internal);
     jack_->setChecked(source_ == TempoSource::JackTransport);
+    linkItem_->setChecked(source_ == TempoSource::AbletonLink);
     for (std::size_t i = 0; i < std::size(kStepLengths); ++i) {
         lengths_[i]->setChecked(kStepLengths[i] == stepsPerBeat_);
     }

@@ -1,14 +1,15 @@
 #pragma once
 // The window's "&Tempo" menu: where the tempo and the steps come from
-// ("&Internal", the "ms per" step timer, or "&JACK Transport"), with a check
+// ("&Internal", the "ms per" step timer, "&JACK Transport" or "Ableton
+// &Link"), with a check
 // mark on the one in use; the step's note value ("1/3&2", "1/1&6", "1/&8");
 // and "JACK Timebase &Master", for Tarnwick to give the JACK transport its
 // "ms per" tempo while the source is Internal. Each choice is remembered with
 // the window's other preferences.
 //
-// Following the transport, "Play" starts it rolling (or, rolling already,
-// composes anew and plays on from where it is) and "Stop" stops it; the
-// performance then starts and stops with it.
+// Following the transport or Link, "Play" starts it rolling (or, rolling
+// already, composes anew and plays on from where it is) and "Stop" stops it;
+// the performance then starts and stops with it.
 
 #include <functional>
 #include <memory>
@@ -23,6 +24,7 @@ class QSettings;
 namespace tarnwick {
 
 class JackTransport;
+class LinkSteps;
 class Performance;
 class StepTimer;
 class SwitchedStepTimer;
@@ -66,8 +68,10 @@ class TempoControl {
     bool timebaseMaster_ = false;
     std::unique_ptr<TransportSteps> steps_;
     std::unique_ptr<JackTransport> master_;
+    std::unique_ptr<LinkSteps> link_;
     QAction* internal_;
     QAction* jack_;
+    QAction* linkItem_;
     QAction* lengths_[3];
     QAction* masterItem_;
 };

@@ -31,6 +31,12 @@ class WatchedOutput final : public MidiOutput {
 
     void send(std::uint32_t message) override { device_->send(message); }
     void setMessageTime(SteadyClock::time_point time) override { device_->setMessageTime(time); }
+    void setMessageStamp(const TransportStamp& stamp, SteadyClock::time_point time) override {
+        device_->setMessageStamp(stamp, time);
+    }
+    void setMessageInstant(SteadyClock::time_point time) override {
+        device_->setMessageInstant(time);
+    }
     bool takesClock() const override { return device_->takesClock(); }
 
   private:

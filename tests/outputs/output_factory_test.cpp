@@ -102,6 +102,19 @@ TEST(TimedMessageOrder, KeepsTheOrderSentButPlacesEachPulseAtItsTimeUntilAStop) 
               (V{"F8@0<", "90@0<", "80@0"}));
 }
 
+// An instant (a step's moment on a Link session) is due then, with no latency.
+TEST(MessageScheduler, AnInstantIsDueThenAMessageTimeALatencyLater) {
+    constexpr std::int64_t kAt = 1'000'000'000;
+    MessageScheduler scheduler;
+    scheduler.setMessageInstant(SteadyClock::time_point(SteadyClock::duration(kAt)));
+    scheduler.send(0x90);
+    scheduler.setMessageTime(SteadyClock::time_point(SteadyClock::duration(kAt)));
+    scheduler.send(0x80);
+    EXPECT_EQ(scheduler.front()->dueNs, kAt);
+    scheduler.pop();
+    EXPECT_EQ(scheduler.front()->dueNs - kAt, scheduler.config().latency.count());
+}
+
 TEST(JackTimeMap, PlacesTimesInTheCycleTheServerReckons) {
     JackTimeMap map(-500'000); // JACK's clock is 0.5 ms ahead of the steady one
     map.beginCycle(256, 1'000'000, 1'005'333);

@@ -11,6 +11,7 @@
 #include "playback/performance.h"
 #include "playback/play_state.h"
 #include "playback/step_player.h"
+#include "playback/timeline_follower.h"
 
 namespace tarnwick {
 namespace {
@@ -95,6 +96,40 @@ TEST(BeatPosition, APerformanceCarriesOnAtTheStepOfANewPosition) {
     moved.performance.carryOnAt(kLater);
     EXPECT_EQ(moved.noteOns(40), expected);
     EXPECT_EQ(moved.performance.nextStep(), kLater + 40);
+}
+
+// A timeline on the steady clock (a Link session) gives each step its very
+// moment.
+TEST(BeatPosition, AStepOnTheSteadyClockCarriesItsVeryMoment) {
+    struct Instants final : RecordingOutput {
+        void setMessageTime(SteadyClock::time_point) override { ++timed; }
+        void setMessageInstant(SteadyClock::time_point time) override { at.push_back(time); }
+        std::vector<SteadyClock::time_point> at;
+        int timed = 0;
+    };
+    Played run;
+    auto recorded = std::make_unique<Instants>();
+    Instants& instants = *recorded;
+    run.performance.switchOutput(std::move(recorded), {});
+    instants.timed = 0;
+    TimelineFollower follower(run.performance, 4);
+    const SteadyClock::time_point barOne(std::chrono::seconds(1));
+    TimelineView view{.starting = true,
+                      .frame = barOne.time_since_epoch().count(),
+                      .runStart = barOne.time_since_epoch().count(),
+                      .time = barOne,
+                      .rate = 1e9,
+                      .beatsPerMinute = 150.0,
+                      .steadyFrames = true};
+    follower.follow(view, barOne + std::chrono::milliseconds(950));
+    // The set-up at bar 1, then ten steps a tenth of a second apart.
+    EXPECT_EQ(instants.timed, 0);
+    std::vector<SteadyClock::time_point> steps(instants.at.begin() + 1, instants.at.end());
+    steps.erase(std::unique(steps.begin(), steps.end()), steps.end());
+    ASSERT_EQ(steps.size(), 10u);
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        EXPECT_EQ(steps[k], barOne + std::chrono::milliseconds(100) * k);
+    }
 }
 
 } // namespace
