@@ -76,8 +76,13 @@ UsageProblem readMidiClock(std::string_view /*value*/, CommandOptions& options) 
 }
 
 UsageProblem readSync(std::string_view value, CommandOptions& options) {
+    if (const std::optional<std::string_view> port = clockPortOf(value)) {
+        options.sync = TempoSource::MidiClockIn;
+        options.clockPort = std::string(*port);
+        return std::nullopt;
+    }
     const std::optional<TempoSource> source = parseTempoSource(value);
-    if (!source) {
+    if (!source || *source == TempoSource::MidiClockIn) {
         return "--sync needs one of " + std::string(kTempoSourceNames) + ", not " + quoted(value);
     }
     options.sync = *source;
@@ -127,8 +132,10 @@ const OptionEntry kOptions[] = {
      readMidiClock},
     {"sync", "SOURCE",
      "where the tempo and the steps come from: internal\n"
-     "(default: a step every \"ms per\") or jack (follow\n"
-     "the JACK transport: rolling plays, stopping stops)",
+     "(default: a step every \"ms per\"), jack (follow\n"
+     "the JACK transport: rolling plays, stopping stops)\n"
+     "or clock:PORT (follow the MIDI clock of a JACK\n"
+     "MIDI port: Start plays, Stop stops)",
      "a value", readSync},
     {"steps-per-beat", "N",
      "steps in a quarter note: 8 (default, a step is\n"

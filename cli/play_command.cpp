@@ -17,6 +17,7 @@
 #include "cli/exit_status.h"
 #include "cli/interrupt_guard.h"
 #include "outputs/output_factory.h"
+#include "playback/clock_steps.h"
 #include "playback/manual_step_timer.h"
 #include "playback/performance.h"
 #include "playback/qt_step_timer.h"
@@ -157,7 +158,21 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     performance->setStepsPerBeat(options.stepsPerBeat);
     std::unique_ptr<TransportSteps> transport;
     std::unique_ptr<JackTransport> timebase;
-    if (following || options.jackTimebase) {
+    std::unique_ptr<ClockSteps> clock;
+    if (options.sync == TempoSource::MidiClockIn) {
+        if (!source.application && QCoreApplication::instance() == nullptr) {
+            source.application.emplace(kArgc, kArgv);
+        }
+        ClockFault failure = ClockFault::None;
+        clock = ClockSteps::open(
+            *performance, output, options.clockPort, options.stepsPerBeat,
+            [&err](const std::string& line) { err << "tarnwick: " << line << std::endl; }, failure);
+        if (!clock) {
+            err << "tarnwick: " << clockFaultLine(failure, options.clockPort) << '\n';
+            performance->switchOutput(nullptr, SteadyClock::now()).reset();
+            return kExitCannotWrite;
+        }
+    } else if (following || options.jackTimebase) {
         if (!source.application && QCoreApplication::instance() == nullptr) {
             source.application.emplace(kArgc, kArgv);
         }
@@ -198,6 +213,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         std::this_thread::sleep_for(kStopDrain);
     }
     transport.reset();
+    clock.reset();
     performance->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
     return kExitSuccess;
 }

@@ -38,8 +38,8 @@ std::int64_t TimelineFollower::follow(const TimelineView& view, SteadyClock::tim
     if (!view.rolling && !view.starting) {
         if (following_) {
             following_ = false;
-            performance_.stop(
-                StepMoment{.time = view.time, .stamp = TransportStamp{view.frame, runStart_}});
+            performance_.stop(StepMoment{
+                .time = view.time, .stamp = TransportStamp{view.frame, runStart_, view.timeline}});
         }
         return -1;
     }
@@ -77,7 +77,8 @@ void TimelineFollower::begin(const TimelineView& view) {
     runStart_ = view.runStart;
     if (!following_ || !performance_.isPlaying()) {
         performance_.play(
-            StepMoment{.time = view.time, .stamp = TransportStamp{view.runStart, runStart_}},
+            StepMoment{.time = view.time,
+                       .stamp = TransportStamp{view.runStart, runStart_, view.timeline}},
             first);
     } else {
         performance_.carryOnAt(first);
@@ -97,7 +98,7 @@ void TimelineFollower::prepareUntil(const TimelineView& view, std::int64_t endFr
         const SteadyClock::time_point time = timeOfFrame(view, frame);
         performance_.tick(StepMoment{.time = time,
                                      .length = timeOfFrame(view, next) - time,
-                                     .stamp = TransportStamp{frame, runStart_},
+                                     .stamp = TransportStamp{frame, runStart_, view.timeline},
                                      .frames = static_cast<double>(next - frame)});
     }
 }

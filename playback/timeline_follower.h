@@ -29,6 +29,8 @@ struct TimelineView {
     double rate = 48'000.0;         // frames a second
     double beats = 0.0;             // quarter notes from the start to `frame`
     double beatsPerMinute = 120.0;  // the tempo from `frame` on
+    // What `frame` counts: the transport's frames, or clock pulses.
+    StampTimeline timeline = StampTimeline::TransportFrames;
 };
 
 class TimelineFollower {
