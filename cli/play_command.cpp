@@ -165,7 +165,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
         }
         ClockFault failure = ClockFault::None;
         clock = ClockSteps::open(
-            *performance, output, options.clockPort, options.stepsPerBeat,
+            *performance, &output, options.clockPort, options.stepsPerBeat,
             [&err](const std::string& line) { err << "tarnwick: " << line << std::endl; }, failure);
         if (!clock) {
             err << "tarnwick: " << clockFaultLine(failure, options.clockPort) << '\n';

@@ -8,11 +8,12 @@
 
 namespace tarnwick {
 
-std::unique_ptr<ClockSteps> ClockSteps::open(Performance& performance, OutputDevice& output,
+std::unique_ptr<ClockSteps> ClockSteps::open(Performance& performance, OutputDevice* output,
                                              std::string port, int stepsPerBeat, Report report,
                                              ClockFault& failure) {
     failure = ClockFault::None;
-    std::unique_ptr<ClockInput> input = output.receiveClock(port, failure);
+    std::unique_ptr<ClockInput> input =
+        output != nullptr ? output->receiveClock(port, failure) : nullptr;
     if (!input && failure == ClockFault::None) {
         input = openJackClockInput(port, failure);
     }

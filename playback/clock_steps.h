@@ -37,9 +37,10 @@ class ClockSteps {
     static constexpr std::chrono::milliseconds kPoll{2};
 
     // Receives the clock from `port` on `output`'s own JACK client, or on a
-    // client of its own for an output without one; nullptr, with the reason
-    // in `failure`, when that cannot be done. Goes before the output does.
-    static std::unique_ptr<ClockSteps> open(Performance& performance, OutputDevice& output,
+    // client of its own for an output without one (or none given); nullptr,
+    // with the reason in `failure`, when that cannot be done. Goes before the
+    // output does.
+    static std::unique_ptr<ClockSteps> open(Performance& performance, OutputDevice* output,
                                             std::string port, int stepsPerBeat, Report report,
                                             ClockFault& failure);
     ~ClockSteps() { timer_.stop(); }

@@ -194,9 +194,9 @@ class JackMidiOutput final : public OutputDevice {
         order_.release(
             scheduler_,
             [&](const TimedMessage& item) {
-                if (clock != nullptr && item.stamped &&
-                    item.stamp.timeline == StampTimeline::ClockPulses) {
-                    return !clock->place(item.stamp, false).wait;
+                if (item.stamped && item.stamp.timeline == StampTimeline::ClockPulses) {
+                    return clock != nullptr ? !clock->place(item.stamp, false).wait
+                                            : time_.offsetOf(latened(item)) < cycleEnd;
                 }
                 return item.stamped ? stampedOffset(item.stamp) < cycleEnd
                                     : time_.offsetOf(item.dueNs) < cycleEnd;
@@ -204,8 +204,11 @@ class JackMidiOutput final : public OutputDevice {
             [&](const TimedMessage& item) {
                 const bool startsSound =
                     midi::isNoteStart(item.message) || midi::isClockPulse(item.message);
-                if (clock != nullptr && item.stamped &&
-                    item.stamp.timeline == StampTimeline::ClockPulses) {
+                if (item.stamped && item.stamp.timeline == StampTimeline::ClockPulses) {
+                    if (clock == nullptr) { // the clock is received elsewhere
+                        return write(buffer, item.message,
+                                     std::floor(time_.offsetOf(latened(item))), floor, cycleEnd);
+                    }
                     const ClockReceiver::Placement placed = clock->place(item.stamp, startsSound);
                     if (placed.drop) {
                         return true;
@@ -221,6 +224,12 @@ class JackMidiOutput final : public OutputDevice {
                                                      : std::floor(time_.offsetOf(item.dueNs));
                 return write(buffer, item.message, offset, floor, cycleEnd);
             });
+    }
+
+    // When a message stamped with a pulse of a clock this client does not
+    // receive plays: its moment, a latency later, as an unstamped one.
+    std::int64_t latened(const TimedMessage& item) const {
+        return item.dueNs + scheduler_.config().latency.count();
     }
 
     // Writes one message at `offset`, or later than `floor` where an earlier

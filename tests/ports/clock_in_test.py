@@ -10,6 +10,7 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -68,7 +69,8 @@ class ClockIn(unittest.TestCase):
              f"port:{recorder.port}", "--steps-per-beat", str(steps_per_beat), "--rand-seed", "5"],
             env=base.ENV, stderr=subprocess.PIPE, text=True)
         said = []
-        threading.Thread(target=lambda: said.extend(player.stderr), daemon=True).start()
+        reader = threading.Thread(target=lambda: said.extend(player.stderr), daemon=True)
+        reader.start()
         try:
             base.jack("jack_connect", "clocksrc:out", recorder.port)
             wait_for(lambda: "Tarnwick:clock in" in base.jack("jack_lsp", "-c", "clocksrc:out")
@@ -81,6 +83,8 @@ class ClockIn(unittest.TestCase):
         finally:
             if player.poll() is None:
                 player.kill()
+            reader.join(timeout=10)
+            player.stderr.close()
             source.close()
         frames, received = recorder.stop()
         start = frames[received.index("FA 00 00")]
@@ -128,6 +132,33 @@ class ClockIn(unittest.TestCase):
         tail = [(f, m) for f, m in heard if m not in CLOCK][-3:]
         self.assertEqual([m for _, m in tail], ["B0 78 00", "B1 78 00", "B2 78 00"])
         self.assertTrue(all(2 * RATE <= f - beat[48] < 2.2 * RATE for f, _ in tail))
+
+    def test_the_window_follows_the_clock_port_it_remembers(self):
+        source = ClockSource()
+        recorder = base.Recorder()
+        with tempfile.TemporaryDirectory() as config:
+            os.makedirs(os.path.join(config, "tarnwick"))
+            with open(os.path.join(config, "tarnwick", "tarnwick.conf"), "w") as conf:
+                conf.write(f"[output]\nname=port:{recorder.port}\n"
+                           "[tempo]\nsource=clock\nclockPort=clocksrc:out\n")
+            window = subprocess.Popen([base.TARNWICK], env=dict(
+                base.ENV, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config))
+            try:
+                wait_for(lambda: "Tarnwick clock:clock in" in base.jack(
+                    "jack_lsp", "-c", "clocksrc:out").stdout, "the window's clock input", 60)
+                beat = pulses(0, 49, 120)
+                source.send([(0, [0xFA])] + [(f, [0xF8]) for f in beat[1:]] +
+                            [(beat[48] + 100, [0xFC])])
+                time.sleep(3)
+                window.send_signal(signal.SIGTERM)
+                self.assertEqual(window.wait(timeout=30), 0)
+            finally:
+                if window.poll() is None:
+                    window.kill()
+                source.close()
+                received = recorder.stop()[1]
+        self.assertIn("90", " ".join(m[:2] for m in received))  # notes while running
+        self.assertEqual(received[-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
 
 
 def main():
