@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "playback/output_device.h"
+#include "ports/alsa_clock_input.h"
 #include "ports/jack_clock_client.h"
 
 namespace tarnwick {
@@ -16,6 +17,11 @@ std::unique_ptr<ClockSteps> ClockSteps::open(Performance& performance, OutputDev
         output != nullptr ? output->receiveClock(port, failure) : nullptr;
     if (!input && failure == ClockFault::None) {
         input = openJackClockInput(port, failure);
+    }
+    if (!input) { // a port of the ALSA sequencer, where there is one
+        ClockFault alsa = ClockFault::None;
+        input = openAlsaClockInput(port, alsa);
+        failure = input ? ClockFault::None : alsa == ClockFault::None ? failure : alsa;
     }
     if (!input) {
         return nullptr;

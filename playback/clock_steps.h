@@ -37,7 +37,8 @@ class ClockSteps {
     static constexpr std::chrono::milliseconds kPoll{2};
 
     // Receives the clock from `port` on `output`'s own JACK client, or on a
-    // client of its own for an output without one (or none given); nullptr,
+    // client of its own for an output without one (or none given), or from
+    // the ALSA sequencer's port of that name where JACK has none; nullptr,
     // with the reason in `failure`, when that cannot be done. Goes before the
     // output does.
     static std::unique_ptr<ClockSteps> open(Performance& performance, OutputDevice* output,

@@ -346,8 +346,9 @@ void MainDialogTest::tempoMenuSetsTheClocksStepAndIsRemembered() {
     };
     {
         DialogRig rig(false, {}, store());
-        QCOMPARE(checked(rig.dialog), QStringList({"x &Internal", "&JACK Transport", "", "x 1/3&2",
-                                                   "1/1&6", "1/&8", "", "JACK Timebase &Master"}));
+        QCOMPARE(checked(rig.dialog),
+                 QStringList({"x &Internal", "&JACK Transport", "MIDI &Clock", "", "x 1/3&2",
+                              "1/1&6", "1/&8", "", "JACK Timebase &Master"}));
         menuItem(rig.dialog, "1/1&6")->trigger();
         menuItem(rig.dialog, "Send MIDI &Clock")->trigger();
         menuItem(rig.dialog, "A&&B (JACK)")->trigger(); // a port, which takes the clock
