@@ -8,7 +8,8 @@ each step's first message from the frame of the pulse that begins the step.
 
 Usage: clock_following.py TARNWICK [--beats N]
 Prints one line per case: steps measured, median, maximum and the count of
-steps off their pulse. Exits 77 where no JACK server can start."""
+steps off their pulse, and how many frames after the clock's Stop our Stop's
+first message went out. Exits 77 where no JACK server can start."""
 
 import argparse
 import os
@@ -39,7 +40,9 @@ def measure(case, bpm, steps_per_beat, beats):
         if messages:
             deviations.append(abs(ours[at][0] - pulses[step * 24 // steps_per_beat]))
         at += len(messages)
-    return deviations
+    # How long after the clock's Stop our Stop's first message went out.
+    stop_lag = next(f for f, m in ours if m == "B0 78 00" and f > beat[count]) - (beat[count] + 100)
+    return deviations, stop_lag
 
 
 def main():
@@ -61,12 +64,12 @@ def main():
     os.environ.update(server.env)
     try:
         case = clock_in.ClockIn("test_steps_land_on_their_pulses_from_start_to_stop")
-        print("tempo  step  steps  median  max  off")
+        print("tempo  step  steps  median  max  off  stop after FC (frames)")
         for bpm in (120, 150):
             for steps_per_beat, name in ((8, "1/32"), (4, "1/16")):
-                d = measure(case, bpm, steps_per_beat, args.beats)
+                d, lag = measure(case, bpm, steps_per_beat, args.beats)
                 print(f"{bpm:5}  {name:4}  {len(d):5}  {statistics.median(d):6}  {max(d):3}"
-                      f"  {sum(1 for x in d if x):3}", flush=True)
+                      f"  {sum(1 for x in d if x):3}  {lag:5}", flush=True)
     finally:
         server.stop()
     return 0
