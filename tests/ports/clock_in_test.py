@@ -58,10 +58,11 @@ def pulses(first, count, bpm):
 
 
 class ClockIn(unittest.TestCase):
-    def play(self, events, seconds, steps_per_beat=8):
+    def play(self, events, seconds, steps_per_beat=8, leave=False):
         """Follows the clock source playing `events`; returns the frames and
         messages heard (the clock's and ours), with frames counted from the
-        clock's Start (the first event), and our stderr."""
+        clock's Start (the first event), and our stderr. `leave`: the clock
+        source quits after `seconds`."""
         source = ClockSource()
         recorder = base.Recorder()
         player = subprocess.Popen(
@@ -78,6 +79,9 @@ class ClockIn(unittest.TestCase):
             wait_for(lambda: said, "our first status line", 60)
             source.send(events)
             time.sleep(1 + seconds)
+            if leave:
+                source.close()
+                time.sleep(0.5)
             player.send_signal(signal.SIGINT)
             player.wait(timeout=60)
         finally:
@@ -85,7 +89,8 @@ class ClockIn(unittest.TestCase):
                 player.kill()
             reader.join(timeout=10)
             player.stderr.close()
-            source.close()
+            if not leave:
+                source.close()
         frames, received = recorder.stop()
         start = frames[received.index("FA 00 00")]
         return [(f - start, m) for f, m in zip(frames, received)], "".join(said)
@@ -132,6 +137,13 @@ class ClockIn(unittest.TestCase):
         tail = [(f, m) for f, m in heard if m not in CLOCK][-3:]
         self.assertEqual([m for _, m in tail], ["B0 78 00", "B1 78 00", "B2 78 00"])
         self.assertTrue(all(2 * RATE <= f - beat[48] < 2.2 * RATE for f, _ in tail))
+
+    def test_a_clock_port_that_goes_away_stops_the_performance(self):
+        beat = pulses(0, 600, 120)
+        heard, err = self.play([(0, [0xFA])] + [(f, [0xF8]) for f in beat[1:]], 2, leave=True)
+        self.assertIn("Stopped: the clock port clocksrc:out has gone", err)
+        self.assertEqual([m for _, m in heard if m not in CLOCK][-3:],
+                         ["B0 78 00", "B1 78 00", "B2 78 00"])
 
     def test_the_window_follows_the_clock_port_it_remembers(self):
         source = ClockSource()
