@@ -76,8 +76,13 @@ UsageProblem readMidiClock(std::string_view /*value*/, CommandOptions& options) 
 }
 
 UsageProblem readSync(std::string_view value, CommandOptions& options) {
+    if (const std::optional<std::string_view> port = clockPortOf(value)) {
+        options.sync = TempoSource::MidiClockIn;
+        options.clockPort = std::string(*port);
+        return std::nullopt;
+    }
     const std::optional<TempoSource> source = parseTempoSource(value);
-    if (!source) {
+    if (!source || *source == TempoSource::MidiClockIn) {
         return "--sync needs one of " + std::string(kTempoSourceNames) + ", not " + quoted(value);
     }
     options.sync = *source;
@@ -128,9 +133,11 @@ const OptionEntry kOptions[] = {
     {"sync", "SOURCE",
      "where the tempo and the steps come from: internal\n"
      "(default: a step every \"ms per\"), jack (follow\n"
-     "the JACK transport: rolling plays, stopping stops)\n"
-     "or link (join the Ableton Link session: its tempo,\n"
-     "its bars of four beats, its start and stop)",
+     "the JACK transport: rolling plays, stopping stops),\n"
+     "clock:PORT (follow the MIDI clock of a JACK MIDI\n"
+     "port: Start plays, Stop stops) or link (join the\n"
+     "Ableton Link session: its tempo, its bars of four\n"
+     "beats, its start and stop)",
      "a value", readSync},
     {"steps-per-beat", "N",
      "steps in a quarter note: 8 (default, a step is\n"

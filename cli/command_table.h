@@ -30,6 +30,7 @@ struct CommandOptions {
     bool tracks = false;                    // --export-midi: one track per line
     std::optional<std::string> audioFormat; // --render-stems: wav, flac or ogg
     TempoSource sync = TempoSource::Internal;
+    std::string clockPort; // --sync clock:PORT
     int stepsPerBeat = kDefaultStepsPerBeat;
     bool jackTimebase = false;
 };

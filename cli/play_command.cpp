@@ -19,6 +19,7 @@
 #include "link/link_steps.h"
 #include "outputs/output_factory.h"
 #include "playback/beat_position.h"
+#include "playback/clock_steps.h"
 #include "playback/manual_step_timer.h"
 #include "playback/performance.h"
 #include "playback/qt_step_timer.h"
@@ -159,6 +160,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     performance->setStepsPerBeat(options.stepsPerBeat);
     std::unique_ptr<TransportSteps> transport;
     std::unique_ptr<JackTransport> timebase;
+    std::unique_ptr<ClockSteps> clock;
     std::unique_ptr<LinkSteps> link;
     if (options.sync == TempoSource::AbletonLink) {
         if (!source.application && QCoreApplication::instance() == nullptr) {
@@ -168,6 +170,19 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
             *performance, options.stepsPerBeat,
             tempoOfStepMs(piece->settings.stepMs, options.stepsPerBeat),
             [&err](const std::string& line) { err << "tarnwick: " << line << std::endl; });
+    } else if (options.sync == TempoSource::MidiClockIn) {
+        if (!source.application && QCoreApplication::instance() == nullptr) {
+            source.application.emplace(kArgc, kArgv);
+        }
+        ClockFault failure = ClockFault::None;
+        clock = ClockSteps::open(
+            *performance, &output, options.clockPort, options.stepsPerBeat,
+            [&err](const std::string& line) { err << "tarnwick: " << line << std::endl; }, failure);
+        if (!clock) {
+            err << "tarnwick: " << clockFaultLine(failure, options.clockPort) << '\n';
+            performance->switchOutput(nullptr, SteadyClock::now()).reset();
+            return kExitCannotWrite;
+        }
     } else if (following || options.jackTimebase) {
         if (!source.application && QCoreApplication::instance() == nullptr) {
             source.application.emplace(kArgc, kArgv);
@@ -210,6 +225,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     }
     transport.reset();
     link.reset();
+    clock.reset();
     performance->switchOutput(nullptr, SteadyClock::now()).reset(); // closes the output
     return kExitSuccess;
 }

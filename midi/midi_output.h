@@ -17,9 +17,18 @@ using SteadyClock = std::chrono::steady_clock;
 // JACK server writes such messages at that very frame while that run lasts;
 // once the run has ended (a stop, a relocation) it drops their note-ons and
 // clock pulses and sends the rest at once.
+//
+// Following MIDI clock received on our JACK client, `frame` and `runStart`
+// count clock pulses instead (ClockPulses): the pulse where messages belong
+// and the one where the clock's run (its Start, Continue or Song Position)
+// began, each run counted in a range of its own, so that the stamps of two
+// runs never meet. Such messages are written at the frame of their pulse.
+enum class StampTimeline : std::uint8_t { TransportFrames, ClockPulses };
+
 struct TransportStamp {
     std::int64_t frame = 0;
     std::int64_t runStart = 0;
+    StampTimeline timeline = StampTimeline::TransportFrames;
 
     bool operator==(const TransportStamp&) const = default;
 };

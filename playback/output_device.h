@@ -3,8 +3,11 @@
 // MidiOutput interface; the rest tells whether, and through what, it sounds.
 
 #include <chrono>
+#include <memory>
+#include <string_view>
 
 #include "midi/midi_output.h"
+#include "playback/clock_input.h"
 #include "playback/output_state.h"
 
 namespace tarnwick {
@@ -25,6 +28,16 @@ class OutputDevice : public MidiOutput {
     // Waits at most `timeout` for the output to finish opening; true when it
     // has. Only the built-in synthesiser opens in the background.
     virtual bool waitUntilOpen(std::chrono::milliseconds /*timeout*/) { return true; }
+
+    // Receives MIDI clock from `port` (a JACK MIDI output, "client:port") on
+    // an input of the output's own JACK client, so that the messages of a
+    // step are written at the very frame of the pulse that begins it. The
+    // input must go before the output does. nullptr, with `failure` left
+    // None, when the output has no JACK client.
+    virtual std::unique_ptr<ClockInput> receiveClock(std::string_view /*port*/,
+                                                     ClockFault& /*failure*/) {
+        return nullptr;
+    }
 };
 
 } // namespace tarnwick

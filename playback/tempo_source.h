@@ -13,14 +13,32 @@ namespace tarnwick {
 enum class TempoSource {
     Internal,      // the step timer, one step every "ms per" milliseconds
     JackTransport, // the JACK server's transport, and its timebase master's tempo
+    MidiClockIn,   // MIDI clock received on a port: Start, Stop, Continue, pulses
     AbletonLink,   // the Link session's tempo, beats and start/stop
 };
 
-inline constexpr std::string_view kTempoSourceNames = "internal, jack, link";
+inline constexpr std::string_view kTempoSourceNames = "internal, jack, clock:PORT, link";
 
-// "internal", "jack" or "link"; nothing for any other name.
+// "internal", "jack", "clock" (the port is named apart, see clockPortOf) or
+// "link"; nothing for any other name.
 std::optional<TempoSource> parseTempoSource(std::string_view name);
 std::string_view tempoSourceName(TempoSource source);
+
+// The port of a --sync value "clock:PORT"; nothing for any other value.
+std::optional<std::string_view> clockPortOf(std::string_view value);
+
+// Why following MIDI clock stopped, or could not begin.
+enum class ClockFault {
+    None,
+    NoJackServer,  // no JACK server runs for our input port
+    NotConnected,  // the clock's port is not there, or would not connect
+    PortGone,      // the clock's port went away
+    ClockSilent,   // no pulse for two seconds while running
+    ServerStopped, // the JACK server stopped
+};
+
+// The status line for a fault: "Stopped: no MIDI clock for two seconds".
+std::string clockFaultLine(ClockFault fault, std::string_view port);
 
 // The status line while following: "Following JACK transport: 120.0 BPM,
 // rolling" (or "stopped", "starting"); "Following Ableton Link: 120.0 BPM,

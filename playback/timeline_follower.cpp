@@ -27,7 +27,8 @@ StepMoment momentOf(const TimelineView& view, std::int64_t frame, std::int64_t r
         return StepMoment{.time = SteadyClock::time_point(SteadyClock::duration(frame)),
                           .instant = true};
     }
-    return StepMoment{.time = timeOfFrame(view, frame), .stamp = TransportStamp{frame, runStart}};
+    return StepMoment{.time = timeOfFrame(view, frame),
+                      .stamp = TransportStamp{frame, runStart, view.timeline}};
 }
 
 } // namespace

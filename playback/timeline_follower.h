@@ -33,6 +33,8 @@ struct TimelineView {
     // timeline without frames of its own (a Link session): the steps carry
     // their very moment (StepMoment::instant) instead of a transport stamp.
     bool steadyFrames = false;
+    // What `frame` counts: the transport's frames, or clock pulses.
+    StampTimeline timeline = StampTimeline::TransportFrames;
 };
 
 class TimelineFollower {

@@ -12,6 +12,7 @@
 
 #include "audio/jack_probe.h"
 #include "midi/midi_bytes.h"
+#include "ports/clock_receiver.h"
 #include "ports/jack_time_map.h"
 #include "scheduling/timed_message_order.h"
 
@@ -66,7 +67,8 @@ class JackMidiOutput final : public OutputDevice {
             failure = OutputState::silent(OutputCause::JackRefusedClient);
             return false;
         }
-        time_ = JackTimeMap(jackClockOffsetNs());
+        clockOffsetNs_ = jackClockOffsetNs();
+        time_ = JackTimeMap(clockOffsetNs_);
         const std::string portName = target_.empty() ? std::string(kJackClientName) : "out";
         port_ = jack_port_register(client_, portName.c_str(), JACK_DEFAULT_MIDI_TYPE,
                                    JackPortIsOutput, 0);
@@ -77,9 +79,7 @@ class JackMidiOutput final : public OutputDevice {
         ownPort_ = jack_port_name(port_);
         jack_set_process_callback(client_, &JackMidiOutput::process, this);
         jack_on_shutdown(client_, &JackMidiOutput::serverStopped, this);
-        if (!target_.empty()) {
-            jack_set_port_connect_callback(client_, &JackMidiOutput::connectionsChanged, this);
-        }
+        jack_set_port_connect_callback(client_, &JackMidiOutput::connectionsChanged, this);
         if (jack_activate(client_) != 0) {
             failure = OutputState::silent(OutputCause::JackNotActivated);
             return false;
@@ -121,7 +121,52 @@ class JackMidiOutput final : public OutputDevice {
     }
     bool isSilent() const override { return serverGone_ || lost_; }
 
+    std::unique_ptr<ClockInput> receiveClock(std::string_view port, ClockFault& failure) override {
+        if (clockPort_ == nullptr) {
+            clock_ = std::make_unique<ClockReceiver>(jack_get_sample_rate(client_));
+            clockPort_ =
+                jack_port_register(client_, "clock in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+            if (clockPort_ == nullptr) {
+                failure = ClockFault::NotConnected;
+                return nullptr;
+            }
+        }
+        clock_->reset();
+        clockSource_ = std::string(port);
+        const int result = jack_connect(client_, clockSource_.c_str(), jack_port_name(clockPort_));
+        if (result != 0 && result != EEXIST) {
+            failure = ClockFault::NotConnected;
+            return nullptr;
+        }
+        receiving_ = true;
+        return std::make_unique<ClockHandle>(*this);
+    }
+
   private:
+    // What the performance follows; the receiver stays until the output
+    // goes, as the process callback may be reading it.
+    class ClockHandle final : public ClockInput {
+      public:
+        explicit ClockHandle(JackMidiOutput& output) : output_(output) {}
+        ~ClockHandle() override {
+            output_.receiving_ = false;
+            jack_port_disconnect(output_.client_, output_.clockPort_);
+        }
+        ClockHandle(const ClockHandle&) = delete;
+        ClockHandle& operator=(const ClockHandle&) = delete;
+        ClockView view() const override {
+            ClockView view = output_.clock_->view();
+            if (output_.serverGone_) {
+                view.fault = ClockFault::ServerStopped;
+                view.timeline.rolling = false;
+            }
+            return view;
+        }
+
+      private:
+        JackMidiOutput& output_;
+    };
+
     // The process callback, on JACK's real-time thread.
     static int process(jack_nframes_t frames, void* self) {
         static_cast<JackMidiOutput*>(self)->writeCycle(frames);
@@ -141,6 +186,10 @@ class JackMidiOutput final : public OutputDevice {
         }
         time_.beginCycle(frames, startUs, nextUs);
         followTransport(frames);
+        ClockReceiver* clock = receiving_ ? clock_.get() : nullptr;
+        if (clock != nullptr) {
+            readClock(*clock, frames, startUs, nextUs);
+        }
         void* buffer = jack_port_get_buffer(port_, frames);
         jack_midi_clear_buffer(buffer);
         const double cycleEnd = static_cast<double>(frames);
@@ -148,28 +197,73 @@ class JackMidiOutput final : public OutputDevice {
         order_.release(
             scheduler_,
             [&](const TimedMessage& item) {
+                if (item.stamped && item.stamp.timeline == StampTimeline::ClockPulses) {
+                    return clock != nullptr ? !clock->place(item.stamp, false).wait
+                                            : time_.offsetOf(latened(item)) < cycleEnd;
+                }
                 return item.stamped ? stampedOffset(item.stamp) < cycleEnd
                                     : time_.offsetOf(item.dueNs) < cycleEnd;
             },
             [&](const TimedMessage& item) {
-                const bool ended = item.stamped && !inRun(item.stamp);
-                if (ended &&
-                    (midi::isNoteStart(item.message) || midi::isClockPulse(item.message))) {
-                    return true; // prepared for a run that a stop or relocation ended
+                const bool startsSound =
+                    midi::isNoteStart(item.message) || midi::isClockPulse(item.message);
+                if (item.stamped && item.stamp.timeline == StampTimeline::ClockPulses) {
+                    if (clock == nullptr) { // the clock is received elsewhere
+                        return write(buffer, item.message,
+                                     std::floor(time_.offsetOf(latened(item))), floor, cycleEnd);
+                    }
+                    const ClockReceiver::Placement placed = clock->place(item.stamp, startsSound);
+                    if (placed.drop) {
+                        return true;
+                    }
+                    return write(buffer, item.message, placed.offset, floor, cycleEnd);
                 }
-                const MidiBytes bytes = midiBytes(item.message);
-                // A full buffer keeps the rest for the next cycle.
-                if (jack_midi_max_event_size(buffer) < bytes.size) {
-                    return false;
+                const bool ended = item.stamped && !inRun(item.stamp);
+                if (ended && startsSound) {
+                    return true; // prepared for a run that a stop or relocation ended
                 }
                 const double offset = ended          ? 0.0
                                       : item.stamped ? stampedOffset(item.stamp)
                                                      : std::floor(time_.offsetOf(item.dueNs));
-                floor = std::clamp(offset, floor, cycleEnd - 1.0);
-                jack_midi_event_write(buffer, static_cast<jack_nframes_t>(floor),
-                                      bytes.bytes.data(), bytes.size);
-                return true;
+                return write(buffer, item.message, offset, floor, cycleEnd);
             });
+    }
+
+    // When a message stamped with a pulse of a clock this client does not
+    // receive plays: its moment, a latency later, as an unstamped one.
+    std::int64_t latened(const TimedMessage& item) const {
+        return item.dueNs + scheduler_.config().latency.count();
+    }
+
+    // Writes one message at `offset`, or later than `floor` where an earlier
+    // one went; false when the buffer is full (the rest waits a cycle).
+    static bool write(void* buffer, std::uint32_t message, double offset, double& floor,
+                      double cycleEnd) {
+        const MidiBytes bytes = midiBytes(message);
+        if (jack_midi_max_event_size(buffer) < bytes.size) {
+            return false;
+        }
+        floor = std::clamp(offset, floor, cycleEnd - 1.0);
+        jack_midi_event_write(buffer, static_cast<jack_nframes_t>(floor), bytes.bytes.data(),
+                              bytes.size);
+        return true;
+    }
+
+    // The clock's events of this cycle, each at its frame.
+    void readClock(ClockReceiver& clock, jack_nframes_t frames, jack_time_t startUs,
+                   jack_time_t nextUs) {
+        const double nsPerFrame = static_cast<double>(nextUs - startUs) * 1000.0 / frames;
+        clock.beginCycle(jack_last_frame_time(client_),
+                         static_cast<std::int64_t>(startUs) * 1000 + clockOffsetNs_, nsPerFrame);
+        void* input = jack_port_get_buffer(clockPort_, frames);
+        const jack_nframes_t count = jack_midi_get_event_count(input);
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event{};
+            if (jack_midi_event_get(&event, input, i) == 0) {
+                clock.receive(event.buffer, event.size, event.time);
+            }
+        }
+        clock.endCycle(frames);
     }
 
     // Where the transport is this cycle, and where its current run of
@@ -230,10 +324,24 @@ class JackMidiOutput final : public OutputDevice {
         if (other != nullptr && output.target_ == jack_port_name(other)) {
             output.lost_ = connected == 0;
         }
+        // The clock's port: judged the same way.
+        jack_port_t* clockPort = output.clockPort_;
+        jack_port_t* source = clockPort == nullptr  ? nullptr
+                              : first == clockPort  ? second
+                              : second == clockPort ? first
+                                                    : nullptr;
+        if (source != nullptr && connected == 0 && output.receiving_ &&
+            output.clockSource_ == jack_port_name(source)) {
+            output.clock_->portGone();
+        }
     }
 
     static void serverStopped(void* self) {
-        static_cast<JackMidiOutput*>(self)->serverGone_ = true;
+        auto& output = *static_cast<JackMidiOutput*>(self);
+        output.serverGone_ = true;
+        if (output.clock_) {
+            output.clock_->serverGone();
+        }
     }
 
     MessageScheduler scheduler_;
@@ -254,6 +362,12 @@ class JackMidiOutput final : public OutputDevice {
     bool active_ = false;
     std::atomic<bool> lost_{false};
     std::atomic<bool> serverGone_{false};
+    // MIDI clock received, when it is followed.
+    std::unique_ptr<ClockReceiver> clock_;
+    jack_port_t* clockPort_ = nullptr;
+    std::string clockSource_;
+    std::atomic<bool> receiving_{false};
+    std::int64_t clockOffsetNs_ = 0;
 };
 
 } // namespace

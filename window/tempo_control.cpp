@@ -1,14 +1,18 @@
 #include "window/tempo_control.h"
 
+#include <algorithm>
+
 #include <QActionGroup>
 #include <QMenu>
 #include <QSettings>
 
 #include "link/link_steps.h"
 #include "playback/beat_position.h"
+#include "playback/clock_steps.h"
 #include "playback/performance.h"
 #include "playback/switched_step_timer.h"
 #include "playback/transport_steps.h"
+#include "ports/jack_clock_client.h"
 
 namespace tarnwick {
 
@@ -17,6 +21,7 @@ namespace {
 const QString kSourceKey = QStringLiteral("tempo/source");
 const QString kStepsPerBeatKey = QStringLiteral("tempo/stepsPerBeat");
 const QString kTimebaseKey = QStringLiteral("tempo/jackTimebase");
+const QString kClockPortKey = QStringLiteral("tempo/clockPort");
 // The menu's texts for 8, 4 and 2 steps a quarter note.
 const char* const kLengthTexts[] = {"1/3&2", "1/1&6", "1/&8"};
 
@@ -37,6 +42,9 @@ TempoControl::TempoControl(QMenu& menu, Performance& performance, SwitchedStepTi
     QObject::connect(internal_, &QAction::triggered, [this] { choose(TempoSource::Internal); });
     QObject::connect(jack_, &QAction::triggered, [this] { choose(TempoSource::JackTransport); });
     QObject::connect(linkItem_, &QAction::triggered, [this] { choose(TempoSource::AbletonLink); });
+    clockMenu_ = menu.addMenu(QObject::tr("MIDI &Clock"));
+    clockMenu_->menuAction()->setCheckable(true);
+    QObject::connect(clockMenu_, &QMenu::aboutToShow, [this] { listClockPorts(); });
     menu.addSeparator();
     auto* lengths = new QActionGroup(&menu);
     for (std::size_t i = 0; i < std::size(kStepLengths); ++i) {
@@ -58,6 +66,7 @@ TempoControl::TempoControl(QMenu& menu, Performance& performance, SwitchedStepTi
         if (store->value(kTimebaseKey, false).toBool()) {
             setTimebaseMaster(true);
         }
+        clockPort_ = store->value(kClockPortKey).toString().toStdString();
         const auto source = parseTempoSource(store->value(kSourceKey).toString().toStdString());
         if (source && *source != TempoSource::Internal) {
             choose(*source);
@@ -98,6 +107,7 @@ bool TempoControl::stop() {
 
 void TempoControl::close() {
     link_.reset();
+    clock_.reset();
     steps_.reset();
     master_.reset();
 }
@@ -108,9 +118,21 @@ void TempoControl::choose(TempoSource source) {
     }
     steps_.reset();
     link_.reset();
+    clock_.reset();
     timer_.follow(false);
     source_ = TempoSource::Internal;
-    if (source == TempoSource::JackTransport) {
+    if (source == TempoSource::MidiClockIn) {
+        ClockFault failure = ClockFault::None;
+        timer_.follow(true);
+        clock_ = ClockSteps::open(performance_, nullptr, clockPort_, stepsPerBeat_, parts_.report,
+                                  failure);
+        if (clock_) {
+            source_ = source;
+        } else {
+            timer_.follow(false);
+            parts_.report(clockFaultLine(failure, clockPort_));
+        }
+    } else if (source == TempoSource::JackTransport) {
         std::string failure;
         timer_.follow(true);
         steps_ = TransportSteps::open(performance_, stepsPerBeat_, parts_.stepMs(), parts_.report,
@@ -136,6 +158,31 @@ void TempoControl::choose(TempoSource source) {
     show();
 }
 
+// The submenu of MIDI Clock: the JACK MIDI ports there are now, and the one
+// remembered, checked while it is followed.
+void TempoControl::listClockPorts() {
+    clockMenu_->clear();
+    std::vector<std::string> ports = listJackMidiSources();
+    if (!clockPort_.empty() && std::find(ports.begin(), ports.end(), clockPort_) == ports.end()) {
+        ports.insert(ports.begin(), clockPort_);
+    }
+    if (ports.empty()) {
+        clockMenu_->addAction(QObject::tr("(no JACK MIDI port)"))->setEnabled(false);
+    }
+    for (const std::string& port : ports) {
+        QAction* item = clockMenu_->addAction(QString::fromStdString(port));
+        item->setCheckable(true);
+        item->setChecked(source_ == TempoSource::MidiClockIn && port == clockPort_);
+        QObject::connect(item, &QAction::triggered, [this, port] {
+            clockPort_ = port;
+            if (parts_.preferences) {
+                parts_.preferences->setValue(kClockPortKey, QString::fromStdString(port));
+            }
+            choose(TempoSource::MidiClockIn);
+        });
+    }
+}
+
 void TempoControl::chooseStepsPerBeat(int stepsPerBeat) {
     stepsPerBeat_ = stepsPerBeat;
     performance_.setStepsPerBeat(stepsPerBeat);
@@ -144,6 +191,9 @@ void TempoControl::chooseStepsPerBeat(int stepsPerBeat) {
     }
     if (link_) {
         link_->setStepsPerBeat(stepsPerBeat);
+    }
+    if (clock_) {
+        clock_->setStepsPerBeat(stepsPerBeat);
     }
     if (master_) {
         master_->setTempo(parts_.stepMs(), stepsPerBeat);
@@ -180,6 +230,7 @@ void TempoControl::show() {
     internal_->setChecked(source_ == TempoSource::Internal);
     jack_->setChecked(source_ == TempoSource::JackTransport);
     linkItem_->setChecked(source_ == TempoSource::AbletonLink);
+    clockMenu_->menuAction()->setChecked(source_ == TempoSource::MidiClockIn);
     for (std::size_t i = 0; i < std::size(kStepLengths); ++i) {
         lengths_[i]->setChecked(kStepLengths[i] == stepsPerBeat_);
     }

@@ -347,8 +347,8 @@ void MainDialogTest::tempoMenuSetsTheClocksStepAndIsRemembered() {
     {
         DialogRig rig(false, {}, store());
         QCOMPARE(checked(rig.dialog),
-                 QStringList({"x &Internal", "&JACK Transport", "Ableton &Link", "", "x 1/3&2",
-                              "1/1&6", "1/&8", "", "JACK Timebase &Master"}));
+                 QStringList({"x &Internal", "&JACK Transport", "Ableton &Link", "MIDI &Clock", "",
+                              "x 1/3&2", "1/1&6", "1/&8", "", "JACK Timebase &Master"}));
         menuItem(rig.dialog, "1/1&6")->trigger();
         menuItem(rig.dialog, "Send MIDI &Clock")->trigger();
         menuItem(rig.dialog, "A&&B (JACK)")->trigger(); // a port, which takes the clock
