@@ -49,7 +49,7 @@ void buildTable(TableStorage& storage) {
     };
     const FieldInfo fields[] = {
         {"seedCount", "Seed count", ControlKind::Integer, 1, 8, all(8), 1, offsetof(S, seedCount)},
-        {"seed", "Seed", ControlKind::Integer, -24, 24, kStartSeed, 8, offsetof(S, seed)},
+        {"seed", "Seed", ControlKind::Integer, -64, 64, kStartSeed, 8, offsetof(S, seed)},
         {"scaleIndex", "Scale", ControlKind::Scale, 0, kScaleCount - 1, all(0), 1,
          offsetof(S, scaleIndex)},
         {"instrument", "Instrument", ControlKind::Instrument, 0, kInstrumentCount - 1, all(0), 3,
