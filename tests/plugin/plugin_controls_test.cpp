@@ -37,7 +37,7 @@ TEST(PluginControls, CoverEverySettingsFieldOnceInTheFilesOrder) {
     }
     const auto& table = controlTable();
     EXPECT_EQ(table[0].symbol, "seedCount");
-    EXPECT_EQ(table[9].symbol, "seed8");
+    EXPECT_EQ(table[8].symbol, "seed8");
     EXPECT_EQ(table[12].symbol, "instrument3");
     EXPECT_EQ(table[kStepsPerBeatControl].symbol, "stepsPerBeat");
     EXPECT_EQ(table[kRandomAllControl].symbol, "randomAll");
