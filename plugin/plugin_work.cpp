@@ -10,6 +10,7 @@ namespace tarnwick::plugin {
 
 bool doWork(const WorkRequest& request, WorkResponse& response) {
     SongSettings settings = request.settings;
+    response.generation = request.generation;
     response.loaded = request.kind == WorkRequest::Kind::LoadFile;
     if (response.loaded && !loadSettingsFile(request.path.data(), settings).ok()) {
         return false;

@@ -18,6 +18,9 @@ inline constexpr std::size_t kPathCapacity = 1024;
 struct WorkRequest {
     enum class Kind : std::uint32_t { Compose, LoadFile };
     Kind kind = Kind::Compose;
+    // Which settings the request starts from: a restore begins a new
+    // generation, and answers to older requests are dropped.
+    std::uint32_t generation = 0;
     // The settings as the controls and draws left them, before the ranges.
     SongSettings settings;
     // For LoadFile: the settings file, a null-terminated path.
@@ -26,6 +29,7 @@ struct WorkRequest {
 
 // The answer, handed back to the audio thread.
 struct WorkResponse {
+    std::uint32_t generation = 0;
     bool loaded = false; // from a settings file
     SongSettings settings;
     Score score;

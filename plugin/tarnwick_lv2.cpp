@@ -173,6 +173,7 @@ class Plugin {
     bool asking_ = false;  // a request is with the worker
     bool changed_ = false; // wanted_ changed since the last request
     bool loadPending_ = false;
+    std::uint32_t generation_ = 0;
 };
 
 void Plugin::readPorts() {
@@ -294,6 +295,7 @@ void Plugin::ask() {
     }
     request_.kind = loadPending_ ? WorkRequest::Kind::LoadFile : WorkRequest::Kind::Compose;
     request_.settings = wanted_;
+    request_.generation = generation_;
     if (schedule_->schedule_work(schedule_->handle, sizeof request_, &request_) ==
         LV2_WORKER_SUCCESS) {
         asking_ = true;
@@ -344,6 +346,10 @@ LV2_Worker_Status Plugin::workResponse(std::uint32_t size, const void* data) {
         return LV2_WORKER_ERR_UNKNOWN;
     }
     const auto* response = static_cast<const WorkResponse*>(data);
+    asking_ = false;
+    if (response->generation != generation_) {
+        return LV2_WORKER_SUCCESS; // asked before a restore: the restored settings stay
+    }
     // Between two runs: the running performance plays the new score from
     // its next step, with the new volumes, holds, beat and drums.
     piece_.settings = response->settings;
@@ -351,7 +357,6 @@ LV2_Worker_Status Plugin::workResponse(std::uint32_t size, const void* data) {
     if (response->loaded) {
         wanted_ = response->settings;
     }
-    asking_ = false;
     return LV2_WORKER_SUCCESS;
 }
 
@@ -391,6 +396,8 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
     // taken as they are, not laid over the settings.
     adoptPorts_ = true;
     changed_ = false;
+    loadPending_ = false;
+    ++generation_;
     return LV2_STATE_SUCCESS;
 }
 
