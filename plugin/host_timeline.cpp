@@ -133,6 +133,7 @@ void HostTimeline::endBlock() {
     if (rolling_) {
         blockFrame_ += frames_;
     }
+    done_ = 0; // until the next block begins, "here" is its start
 }
 
 void HostTimeline::start(std::uint32_t offset) {
