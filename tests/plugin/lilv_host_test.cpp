@@ -5,6 +5,7 @@
 // run(), and hands the answers back after it, as hosts without a worker
 // thread do.
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -335,6 +336,42 @@ TEST_F(LilvHost, TheSettingsFileParameterLoadsATarnFile) {
     loaded.loadFile(path + ".missing");
     EXPECT_EQ(loaded.run(200), controlled.run(200));
     std::remove(path.c_str());
+}
+
+// A host that reports no time: steps at "ms per" from activation, and at the
+// new value from the block where the plugin has it, the position going on.
+TEST_F(LilvHost, WithoutTheHostsTimeStepsFollowMsPer) {
+    ASSERT_NE(world.plugin, nullptr);
+    Host host(world);
+    ASSERT_TRUE(host.ok());
+    const auto frames = [](const std::vector<std::string>& events) {
+        std::vector<long> out;
+        for (const std::string& e : events) {
+            const bool noteOn = e.find(": 144") != std::string::npos ||
+                                e.find(": 145") != std::string::npos ||
+                                e.find(": 146") != std::string::npos;
+            if (noteOn && (out.empty() || out.back() != std::stol(e))) {
+                out.push_back(std::stol(e));
+            }
+        }
+        return out;
+    };
+    const auto before = frames(host.run(200)); // 175 ms: 8400 frames a step
+    host.set("stepMs", 100.0f);                // 4800 frames a step
+    // The worker's answer comes after block 200: from block 201 on, the steps
+    // go on from where the old tempo had got.
+    const double changed = 201.0 * kBlock;
+    const double steps = changed / 8400.0;
+    const auto after = frames(host.run(400));
+    ASSERT_GE(before.size(), 3u);
+    ASSERT_GT(after.size(), 10u);
+    for (const long frame : before) {
+        EXPECT_EQ(frame % 8400, 0) << frame;
+    }
+    for (const long frame : after) {
+        const double step = std::round((static_cast<double>(frame) - changed) / 4800.0 + steps);
+        EXPECT_EQ(frame, static_cast<long>(std::ceil(changed + (step - steps) * 4800.0 - 0.125)));
+    }
 }
 
 } // namespace
