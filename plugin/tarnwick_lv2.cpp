@@ -186,12 +186,16 @@ void Plugin::readPorts() {
         const bool moved = !(value == seen_[i]);
         const bool pressed = value > 0.5f && !(seen_[i] > 0.5f);
         seen_[i] = value;
+        if (i == kStepsPerBeatControl) {
+            // No settings field: the port is the one place it is kept, also
+            // through a restore.
+            timeline_.setStepsPerBeat(controlNumber(value));
+            continue;
+        }
         if (!moved || adoptPorts_) {
             continue;
         }
-        if (i == kStepsPerBeatControl) {
-            timeline_.setStepsPerBeat(controlNumber(value));
-        } else if (i == kRandomCanonControl || i == kRandomAllControl) {
+        if (i == kRandomCanonControl || i == kRandomAllControl) {
             if (pressed && !std::isnan(value)) {
                 (i == kRandomCanonControl ? drawSeed : randomiseAll)(wanted_, piece_.random);
                 changed_ = true;
