@@ -12,7 +12,8 @@ APP, ICONS, DOC = "org.tarnwick.Tarnwick", "share/icons/hicolor", "share/doc/tar
 EXPECTED = {"bin/tarnwick", f"share/applications/{APP}.desktop", f"{DOC}/changelog.gz",
             f"share/metainfo/{APP}.metainfo.xml", f"share/mime/packages/{APP}.xml",
             "share/man/man1/tarnwick.1.gz", f"{ICONS}/scalable/apps/{APP}.svg", f"{DOC}/copyright",
-            *(f"{ICONS}/{n}x{n}/apps/{APP}.png" for n in (48, 128, 256))}
+            *(f"{ICONS}/{n}x{n}/apps/{APP}.png" for n in (48, 128, 256)),
+            *(f"lib/lv2/tarnwick.lv2/{f}" for f in ("manifest.ttl", "tarnwick.ttl", "tarnwick.so"))}
 
 
 def run(*command, stdin=None):
