@@ -102,6 +102,8 @@ FileResult AudioFileWriter::close() {
         sound_ = nullptr;
         if (closed != 0) {
             fail(sf_error_number(closed));
+        } else if (!file_.flush()) {
+            result_ = file_.result();
         }
     }
     return result_;

@@ -113,6 +113,13 @@ bool AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
     return fd_ >= 0;
 }
 
+bool AtomicFileWriter::flush() {
+    if (fd_ >= 0 && fsync(fd_) != 0) {
+        fail(errno);
+    }
+    return fd_ >= 0;
+}
+
 FileResult AtomicFileWriter::commit() {
     if (fd_ < 0) {
         return result_;
