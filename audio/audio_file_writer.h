@@ -53,6 +53,7 @@ class AudioFileWriter {
     AtomicFileWriter file_;
     SNDFILE* sound_ = nullptr;
     std::vector<float> interleaved_;
+    int framesSinceFlush_ = 0;
     FileResult result_;
 };
 

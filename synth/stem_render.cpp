@@ -1,10 +1,12 @@
 #include "synth/stem_render.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -145,16 +147,62 @@ StemsRenderResult failed(RenderStatus status, FileResult file) {
     return {status, std::move(file), 0.0, {}};
 }
 
-// One stem: its renderer, its file and its loudest sample so far.
+// One stem: its line, its renderer (made when its render begins), its file
+// and its loudest sample so far.
 struct StemJob {
+    PieceLine line;
+    const std::vector<MidiEvent>* messages;
+    const std::string* path;
+    std::int64_t weight; // soundingMs
     std::unique_ptr<StemRenderer> renderer;
     std::unique_ptr<AudioFileWriter> writer;
     float peak = 0.0f;
 };
 
+// A rough measure of a line's work, for taking the heaviest first: how long
+// its notes sound, each until its key ends or is struck again, at most
+// kLongestNoteMs. The drums' notes are short whatever their messages say.
+std::int64_t soundingMs(PieceLine line, const std::vector<MidiEvent>& messages,
+                        std::int64_t endMs) {
+    constexpr std::int64_t kLongestNoteMs = 4000;
+    if (line == PieceLine::Drums) {
+        return 0;
+    }
+    std::array<std::int64_t, 128> since{};
+    since.fill(-1);
+    std::int64_t total = 0;
+    const auto end = [&](std::size_t key, std::int64_t timeMs) {
+        if (since[key] >= 0) {
+            total += std::min(timeMs - since[key], kLongestNoteMs);
+            since[key] = -1;
+        }
+    };
+    for (const MidiEvent& e : messages) {
+        const std::uint8_t kind = midi::messageKind(e.message);
+        const auto key = static_cast<std::size_t>(messageData1(e.message) & midi::kDataMask);
+        if (kind == midi::kNoteOn || kind == midi::kNoteOff) {
+            end(key, e.timeMs);
+        }
+        if (midi::isNoteStart(e.message)) {
+            since[key] = e.timeMs;
+        }
+    }
+    for (std::size_t key = 0; key < since.size(); ++key) {
+        end(key, endMs);
+    }
+    return total;
+}
+
+// The renderer of a stem at `gain` against the mix's, or why the font did not load.
+std::string makeRenderer(StemJob& job, const std::string& soundFont, double gain) {
+    job.renderer = std::make_unique<StemRenderer>(
+        job.line, *job.messages, StemRenderer::stemSynthConfig(), OutputStageConfig{}.gain * gain);
+    return job.renderer->loadSoundFont(soundFont);
+}
+
 struct PassOutcome {
     RenderStatus status = RenderStatus::Written;
-    FileResult failure; // the file that could not be written
+    FileResult failure; // the file that could not be written, or the font
 };
 
 // Renders every stem into its file, the stems shared out over up to one
@@ -163,7 +211,7 @@ struct PassOutcome {
 // calling thread reports the progress (now and then, and once at the end)
 // and passes a cancel on.
 PassOutcome renderPass(std::vector<StemJob>& jobs, const SongSettings& settings,
-                       const RenderProgress& progress) {
+                       const std::string& soundFont, double gain, const RenderProgress& progress) {
     const std::int64_t total = pieceFrames(settings.stepMs) * std::ssize(jobs);
     std::atomic<std::size_t> next{0};
     std::atomic<std::int64_t> done{0};
@@ -177,6 +225,17 @@ PassOutcome renderPass(std::vector<StemJob>& jobs, const SongSettings& settings,
     const auto work = [&] {
         for (std::size_t j = next++; j < jobs.size() && !stop; j = next++) {
             StemJob& job = jobs[j];
+            if (!job.renderer) {
+                if (std::string problem = makeRenderer(job, soundFont, gain); !problem.empty()) {
+                    const std::scoped_lock lock(mutex);
+                    if (outcome.status == RenderStatus::Written) {
+                        outcome = {RenderStatus::FontUnusable,
+                                   FileResult::failure(soundFont, problem)};
+                    }
+                    stop = true;
+                    break;
+                }
+            }
             const bool rendered =
                 job.renderer->render(settings, [&](const float* left, const float* right, int n) {
                     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
@@ -185,6 +244,7 @@ PassOutcome renderPass(std::vector<StemJob>& jobs, const SongSettings& settings,
                     done += n;
                     return job.writer->write(left, right, n) && !stop;
                 });
+            job.renderer.reset(); // the synthesiser's teardown too on this thread
             if ((rendered && job.writer->close().ok()) || stop) {
                 continue;
             }
@@ -239,6 +299,7 @@ StemsRenderResult renderStemFiles(const std::string& folder, AudioFileFormat for
     }
     const double ceiling = std::pow(10.0, stage.ceilingDb / 20.0);
     const std::vector<PieceLine> lines = stemLines(settings);
+    const std::int64_t endMs = pieceFrames(settings.stepMs) * 1000 / kRenderSampleRate;
     std::vector<std::string> paths;
     std::vector<std::vector<MidiEvent>> messages;
     for (const PieceLine line : lines) {
@@ -253,22 +314,29 @@ StemsRenderResult renderStemFiles(const std::string& folder, AudioFileFormat for
     // gain that brings the loudest stem down to the ceiling.
     double gain = 1.0;
     for (int pass = 0; pass < 2; ++pass) {
-        std::vector<StemJob> jobs(lines.size());
+        // The font is tried once before any file is made; every other stem
+        // loads it as its render begins, on its thread.
+        std::vector<StemJob> jobs;
         for (std::size_t s = 0; s < lines.size(); ++s) {
-            jobs[s].renderer = std::make_unique<StemRenderer>(
-                lines[s], messages[s], StemRenderer::stemSynthConfig(), stage.gain * gain);
-            if (std::string problem = jobs[s].renderer->loadSoundFont(soundFont);
-                !problem.empty()) {
-                return failed(RenderStatus::FontUnusable, FileResult::failure(soundFont, problem));
+            jobs.push_back({lines[s], &messages[s], &paths[s],
+                            soundingMs(lines[s], messages[s], endMs), nullptr, nullptr});
+        }
+        // The heaviest first, so that the threads end close together.
+        std::ranges::stable_sort(jobs, std::greater<>(), &StemJob::weight);
+        std::string problem = makeRenderer(jobs.front(), soundFont, gain);
+        if (problem.empty() && !jobs.front().renderer->sounds()) {
+            problem = FluidSynthInstance(StemRenderer::stemSynthConfig()).loadSoundFont(soundFont);
+        }
+        if (!problem.empty()) {
+            return failed(RenderStatus::FontUnusable, FileResult::failure(soundFont, problem));
+        }
+        for (StemJob& job : jobs) {
+            job.writer = std::make_unique<AudioFileWriter>(*job.path, format, kRenderSampleRate);
+            if (!job.writer->result().ok()) {
+                return failed(RenderStatus::CannotWrite, job.writer->result());
             }
         }
-        for (std::size_t s = 0; s < lines.size(); ++s) {
-            jobs[s].writer = std::make_unique<AudioFileWriter>(paths[s], format, kRenderSampleRate);
-            if (!jobs[s].writer->result().ok()) {
-                return failed(RenderStatus::CannotWrite, jobs[s].writer->result());
-            }
-        }
-        const PassOutcome outcome = renderPass(jobs, settings, progress);
+        const PassOutcome outcome = renderPass(jobs, settings, soundFont, gain, progress);
         if (outcome.status == RenderStatus::Cancelled) {
             return failed(RenderStatus::Cancelled, FileResult::failure(folder, "cancelled"));
         }

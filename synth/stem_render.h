@@ -53,6 +53,9 @@ class StemRenderer {
     // Returns an empty string, or why the font could not be loaded.
     std::string loadSoundFont(const std::string& path);
 
+    // Whether the line starts a note: only then has it a synthesiser.
+    bool sounds() const { return synth_ != nullptr; }
+
     // Renders pieceFrames(settings.stepMs) frames: the line's part of the
     // set-up a MIDI file holds, then its messages, at the mix's gain, without
     // a limiter (and so without its delay), with the mix's end fade. Summed,
