@@ -84,11 +84,12 @@ struct [[nodiscard]] StemsRenderResult {
 };
 
 // Renders the stems, side by side on the processor's cores, and writes them
-// into `folder` as voice1.wav and so on, in `format`. They share one gain, the mix's, lowered only
-// as far as keeps every stem's peak at or below the mix's ceiling (2 dB lower for Ogg Vorbis, as
-// the mix); a piece that needs it lower is rendered twice, the progress running from 0 to 1 each
-// time. The files appear whole or not at all: a cancelled or failed render leaves every target as
-// it was and no other file.
+// into `folder` as voice1.wav and so on, in `format`. They share one gain,
+// the mix's, lowered only as far as keeps every stem's peak at or below the
+// mix's ceiling (2 dB lower for Ogg Vorbis, as the mix); a piece that needs
+// it lower is rendered twice, the progress running from 0 to 1 each time.
+// The files appear whole or not at all: a cancelled or failed render leaves
+// every target as it was and no other file.
 StemsRenderResult renderStemFiles(const std::string& folder, AudioFileFormat format,
                                   const std::string& soundFont, const SongSettings& settings,
                                   std::span<const LineEvent> events,
