@@ -92,6 +92,14 @@ bool AudioFileWriter::write(const float* left, const float* right, int frames) {
         fail(sf_strerror(sound_));
         return false;
     }
+    // About a megabyte of 16-bit sound at a time goes on to the disk while
+    // the rest renders, so closing the file waits for little.
+    constexpr int kFlushFrames = 1 << 18;
+    framesSinceFlush_ += frames;
+    if (framesSinceFlush_ >= kFlushFrames) {
+        file_.startFlush();
+        framesSinceFlush_ = 0;
+    }
     return true;
 }
 
@@ -102,6 +110,8 @@ FileResult AudioFileWriter::close() {
         sound_ = nullptr;
         if (closed != 0) {
             fail(sf_error_number(closed));
+        } else if (!file_.flush()) {
+            result_ = file_.result();
         }
     }
     return result_;

@@ -40,8 +40,8 @@ class AudioFileWriter {
     // (and result() says why) when the write failed.
     bool write(const float* left, const float* right, int frames);
 
-    // Completes the file (headers, what the encoder still holds) without
-    // putting it in place yet.
+    // Completes the file (headers, what the encoder still holds) and flushes
+    // it to the disk, without putting it in place yet.
     FileResult close();
 
     // Completes the file and puts it in place of the target.
@@ -53,6 +53,7 @@ class AudioFileWriter {
     AtomicFileWriter file_;
     SNDFILE* sound_ = nullptr;
     std::vector<float> interleaved_;
+    int framesSinceFlush_ = 0;
     FileResult result_;
 };
 

@@ -72,14 +72,18 @@ void mixRender(benchmark::State& state) {
 void stemsRender(benchmark::State& state) {
     const BenchPiece piece = startPiece(state.range(0) != 0);
     const std::string font = findSoundFont(defaultSoundFontPaths());
+    double gainDb = 0.0;
     for (auto _ : state) {
-        if (renderStemFiles(scratchFolder(), AudioFileFormat::Wav, font, piece.settings,
-                            piece.events)
-                .status != RenderStatus::Written) {
+        const StemsRenderResult result = renderStemFiles(scratchFolder(), AudioFileFormat::Wav,
+                                                         font, piece.settings, piece.events);
+        if (result.status != RenderStatus::Written) {
             state.SkipWithError("the stems were not written");
         }
+        gainDb = result.gainDb;
     }
     setRate(state, piece.settings);
+    // Below 0 when the loudest stem made the render run twice.
+    state.counters["gain_db"] = gainDb;
 }
 
 // Run with --benchmark_enable_random_interleaving=true, so that the load of a

@@ -113,6 +113,20 @@ bool AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
     return fd_ >= 0;
 }
 
+void AtomicFileWriter::startFlush() {
+    // Only a hint: a failure shows in flush() or commit().
+    if (fd_ >= 0) {
+        (void)sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+}
+
+bool AtomicFileWriter::flush() {
+    if (fd_ >= 0 && fsync(fd_) != 0) {
+        fail(errno);
+    }
+    return fd_ >= 0;
+}
+
 FileResult AtomicFileWriter::commit() {
     if (fd_ < 0) {
         return result_;

@@ -36,6 +36,15 @@ class AtomicFileWriter {
     // why) when that failed.
     bool write(std::span<const std::uint8_t> bytes);
 
+    // Starts writing the data written so far to the disk without waiting for
+    // it, so that a long write keeps the disk busy as it goes rather than
+    // leaving it all for the end.
+    void startFlush();
+
+    // Flushes the data written so far to the disk, so that commit() has less
+    // to wait for. False (and result() says why) when that failed.
+    bool flush();
+
     // Flushes the data to the disk, closes the temporary file and renames it
     // over the target. After a failure nothing of it is left.
     FileResult commit();

@@ -8,7 +8,7 @@
 
 namespace tarnwick {
 
-FluidSynthInstance::FluidSynthInstance(const SynthConfig& config) : groups_(config.audioGroups) {
+FluidSynthInstance::FluidSynthInstance(const SynthConfig& config) {
     silenceFluidSynthLog();
     settings_ = new_fluid_settings();
     fluid_settings_setnum(settings_, "synth.sample-rate", config.sampleRate);
@@ -23,11 +23,6 @@ FluidSynthInstance::FluidSynthInstance(const SynthConfig& config) : groups_(conf
     fluid_settings_setint(settings_, "audio.realtime-prio", 0);
     fluid_settings_setint(settings_, "synth.dynamic-sample-loading",
                           config.loadSamplesOnDemand ? 1 : 0);
-    if (config.audioGroups > 1) {
-        fluid_settings_setint(settings_, "synth.audio-groups", config.audioGroups);
-        fluid_settings_setint(settings_, "synth.audio-channels", config.audioGroups);
-        fluid_settings_setint(settings_, "synth.effects-groups", config.audioGroups);
-    }
     synth_ = new_fluid_synth(settings_);
 }
 
@@ -52,11 +47,6 @@ std::string FluidSynthInstance::loadSoundFont(const std::string& path) {
 
 void FluidSynthInstance::write(float* left, float* right, int offset, int frames) {
     fluid_synth_write_float(synth_, frames, left, offset, 1, right, offset, 1);
-}
-
-void FluidSynthInstance::processGroups(int frames, float** dry, float** fx) {
-    constexpr int kEffectBuffers = 4; // reverb and chorus, each left and right
-    fluid_synth_process(synth_, frames, groups_ * kEffectBuffers, fx, groups_ * 2, dry);
 }
 
 void FluidSynthInstance::apply(std::uint32_t message) {

@@ -22,9 +22,6 @@ struct SynthConfig {
     // Load a preset's samples when a channel selects it rather than the whole
     // font at once: a render that plays three instruments starts sooner.
     bool loadSamplesOnDemand = false;
-    // Groups of MIDI channels with outputs and effects of their own: channel
-    // c sounds through group c modulo this number (see processGroups).
-    int audioGroups = 1;
 };
 
 class FluidSynthInstance {
@@ -47,12 +44,6 @@ class FluidSynthInstance {
     // Renders `frames` frames into left[offset...] and right[offset...].
     void write(float* left, float* right, int offset, int frames);
 
-    // Renders `frames` frames of every group, adding to the buffers: for group
-    // g, dry[2g] and dry[2g + 1] get its left and right sound without
-    // effects, fx[4g] and fx[4g + 1] its reverb, fx[4g + 2] and fx[4g + 3] its
-    // chorus. Both arrays hold as many groups as the config gave.
-    void processGroups(int frames, float** dry, float** fx);
-
     // Voices sounding now, effects' tails not counted.
     int activeVoices() const;
 
@@ -61,7 +52,6 @@ class FluidSynthInstance {
   private:
     fluid_settings_t* settings_ = nullptr;
     fluid_synth_t* synth_ = nullptr;
-    int groups_ = 1;
 };
 
 } // namespace tarnwick

@@ -159,7 +159,8 @@ TEST_F(StemRenderTest, LoudStemsShareOneGainAndAddUpToTheMixBeforeItsLimiter) {
 }
 
 // A quiet piece the limiter leaves alone, without the harmony: the stems sum
-// to Save as Audio's own file, and a cancel leaves nothing.
+// to Save as Audio's own file, and a file that is no font or a cancel leaves
+// nothing.
 TEST_F(StemRenderTest, QuietStemsAddUpToTheMixFileAndACancelLeavesNoFile) {
     compose([](SongSettings& s) {
         s.volume = {30, 30, 30};
@@ -171,6 +172,9 @@ TEST_F(StemRenderTest, QuietStemsAddUpToTheMixFileAndACancelLeavesNoFile) {
     const std::string mixPath = dir.file("mix.wav");
     ASSERT_EQ(renderAudioFile(mixPath, font, settings, plain).status, RenderStatus::Written);
     const std::vector<float> mix = readSamples(mixPath);
+    EXPECT_EQ(renderStemFiles(dir.path().string(), AudioFileFormat::Wav, mixPath, settings, events)
+                  .status,
+              RenderStatus::FontUnusable);
     std::filesystem::remove(mixPath);
 
     EXPECT_EQ(renderStemFiles(dir.path().string(), AudioFileFormat::Flac, font, settings, events,
