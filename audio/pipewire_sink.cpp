@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio/audio_thread_priority.h"
+#include "audio/period_stamps.h"
 
 namespace tarnwick {
 
@@ -77,7 +78,7 @@ SteadyClock::duration ticksToDuration(double ticks, const spa_fraction& rate) {
 class PipeWireSink final : public AudioSink {
   public:
     PipeWireSink(double sampleRate, AudioSource& source)
-        : sampleRate_(sampleRate), source_(source), left_(kAudioPeriodFrames),
+        : sampleRate_(sampleRate), source_(source), stamps_(sampleRate), left_(kAudioPeriodFrames),
           right_(kAudioPeriodFrames) {}
     ~PipeWireSink() override;
     PipeWireSink(const PipeWireSink&) = delete;
@@ -107,8 +108,9 @@ class PipeWireSink final : public AudioSink {
     bool hasAudioSink();
     bool connectStream();
     void process();
-    // When the first frame of the buffer about to be queued is heard, from
-    // the graph's report of this cycle; none while the report is not valid.
+    // When the first frame of the buffer about to be queued is heard, by the
+    // graph's latest report (on a busy machine not always this cycle's: see
+    // PeriodStamps); none while the report is not valid.
     std::optional<SteadyClock::time_point> heardAtNextFrame(std::uint32_t frames);
     void lose();
 
@@ -138,6 +140,7 @@ class PipeWireSink final : public AudioSink {
     std::atomic<bool> startNow_{false}; // set by resume(), taken by the data thread
     bool prioritySet_ = false;          // the data thread's own
     int cyclesSinceStart_ = kSettlingCycles;
+    PeriodStamps stamps_; // the data thread's own
     std::vector<float> left_, right_;
 };
 
@@ -336,18 +339,25 @@ void PipeWireSink::process() {
     if (startNow_.exchange(false)) {
         cyclesSinceStart_ = 0;
     }
-    const auto heardAt = heardAtNextFrame(frames);
+    const auto reported = heardAtNextFrame(frames);
     ++cyclesSinceStart_;
-    bool sounding = heardAt && !paused_.load() && !lost_.load();
+    std::optional<PeriodStamp> stamp;
+    if (reported) {
+        stamp = stamps_.next(*reported, frames);
+    } else {
+        stamps_.reset();
+    }
+    bool sounding = stamp && !paused_.load() && !lost_.load();
     for (std::uint32_t done = 0; done < frames;) {
         const auto n = std::min<std::uint32_t>(frames - done, kAudioPeriodFrames);
         float* interleaved = out + 2 * done;
         if (!sounding) {
             std::fill_n(interleaved, 2 * n, 0.0f);
         } else {
-            const auto at = *heardAt + std::chrono::duration_cast<SteadyClock::duration>(
-                                           std::chrono::duration<double>(done / sampleRate_));
-            sounding = source_.render({left_.data(), right_.data(), static_cast<int>(n), at});
+            const auto at = stamp->heardAt + std::chrono::duration_cast<SteadyClock::duration>(
+                                                 std::chrono::duration<double>(done / sampleRate_));
+            sounding = source_.render({left_.data(), right_.data(), static_cast<int>(n), at,
+                                       stamp->restarted && done == 0});
             for (std::uint32_t i = 0; i < n; ++i) {
                 interleaved[2 * i] = left_[i];
                 interleaved[2 * i + 1] = right_[i];
