@@ -10,8 +10,8 @@
 #include <random>
 #include <string>
 #include <thread>
-#include <utility>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
