@@ -22,6 +22,9 @@ struct AudioPeriod {
     // gives the true moment; other sinks give the moment of the call plus
     // their buffer.
     SteadyClock::time_point heardAt;
+    // The sink's stream moved (a sound server's cycle missed): heardAt is
+    // exact and starts a new line.
+    bool restarted = false;
 };
 
 // What a sink plays. Its calls come from the sink's own thread.

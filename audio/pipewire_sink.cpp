@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <pipewire/pipewire.h>
 #include <pthread.h>
@@ -16,6 +15,8 @@
 #include <vector>
 
 #include "audio/audio_thread_priority.h"
+#include "audio/period_stamps.h"
+#include "audio/pipewire_connection.h"
 
 namespace tarnwick {
 
@@ -34,11 +35,6 @@ constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 // guess (the performance waits for the stream instead).
 constexpr int kSettlingCycles = 2;
 constexpr auto kStaleReport = std::chrono::milliseconds(100);
-
-void initialisePipeWire() {
-    static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
-}
 
 class ThreadLoopLock {
   public:
@@ -77,7 +73,7 @@ SteadyClock::duration ticksToDuration(double ticks, const spa_fraction& rate) {
 class PipeWireSink final : public AudioSink {
   public:
     PipeWireSink(double sampleRate, AudioSource& source)
-        : sampleRate_(sampleRate), source_(source), left_(kAudioPeriodFrames),
+        : sampleRate_(sampleRate), source_(source), stamps_(sampleRate), left_(kAudioPeriodFrames),
           right_(kAudioPeriodFrames) {}
     ~PipeWireSink() override;
     PipeWireSink(const PipeWireSink&) = delete;
@@ -107,16 +103,15 @@ class PipeWireSink final : public AudioSink {
     bool hasAudioSink();
     bool connectStream();
     void process();
-    // When the first frame of the buffer about to be queued is heard, from
-    // the graph's report of this cycle; none while the report is not valid.
+    // When the first frame of the buffer about to be queued is heard, by the
+    // graph's latest report (on a busy machine not always this cycle's: see
+    // PeriodStamps); none while the report is not valid.
     std::optional<SteadyClock::time_point> heardAtNextFrame(std::uint32_t frames);
     void lose();
 
     double sampleRate_;
     AudioSource& source_;
-    pw_thread_loop* loop_ = nullptr;
-    pw_context* context_ = nullptr;
-    pw_core* core_ = nullptr;
+    PipeWireConnection connection_;
     pw_stream* stream_ = nullptr;
     spa_hook coreListener_{};
     spa_hook streamListener_{};
@@ -138,40 +133,33 @@ class PipeWireSink final : public AudioSink {
     std::atomic<bool> startNow_{false}; // set by resume(), taken by the data thread
     bool prioritySet_ = false;          // the data thread's own
     int cyclesSinceStart_ = kSettlingCycles;
+    PeriodStamps stamps_; // the data thread's own
     std::vector<float> left_, right_;
 };
 
 PipeWireSink::~PipeWireSink() {
-    if (loop_ == nullptr) {
+    if (connection_.loop() == nullptr) {
         return;
     }
-    {
-        const ThreadLoopLock lock(loop_);
-        if (stream_ != nullptr) {
-            spa_hook_remove(&streamListener_); // its end is not a loss
-            pw_stream_destroy(stream_);        // no process call after this
-            stream_ = nullptr;
-        }
-        if (core_ != nullptr) {
-            spa_hook_remove(&coreListener_);
-            pw_core_disconnect(core_);
-            core_ = nullptr;
-        }
+    const ThreadLoopLock lock(connection_.loop());
+    if (stream_ != nullptr) {
+        spa_hook_remove(&streamListener_); // its end is not a loss
+        pw_stream_destroy(stream_);        // no process call after this
+        stream_ = nullptr;
     }
-    pw_thread_loop_stop(loop_);
-    if (context_ != nullptr) {
-        pw_context_destroy(context_);
+    if (connection_.core() != nullptr) {
+        spa_hook_remove(&coreListener_);
     }
-    pw_thread_loop_destroy(loop_);
 }
 
 template <typename Done>
 bool PipeWireSink::waitUntil(Done&& done) {
     timespec deadline{};
-    pw_thread_loop_get_time(loop_, &deadline,
+    pw_thread_loop_get_time(connection_.loop(), &deadline,
                             static_cast<std::int64_t>(kOpenTimeoutSeconds) * SPA_NSEC_PER_SEC);
     while (!done()) {
-        if (failed_ || pw_thread_loop_timed_wait_full(loop_, &deadline) == -ETIMEDOUT) {
+        if (failed_ ||
+            pw_thread_loop_timed_wait_full(connection_.loop(), &deadline) == -ETIMEDOUT) {
             return false;
         }
     }
@@ -179,27 +167,17 @@ bool PipeWireSink::waitUntil(Done&& done) {
 }
 
 bool PipeWireSink::open() {
-    initialisePipeWire();
-    loop_ = pw_thread_loop_new("tarnwick-pipewire", nullptr);
-    if (loop_ == nullptr) {
+    if (!connection_.start("tarnwick-pipewire")) {
         return false;
     }
-    // The client configuration that gives the data thread real-time priority
-    // where the system allows it.
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
-    if (context_ == nullptr || pw_thread_loop_start(loop_) < 0) {
-        return false;
-    }
-    const ThreadLoopLock lock(loop_);
-    core_ = pw_context_connect(context_, nullptr, 0); // fails at once without a server
-    if (core_ == nullptr) {
+    const ThreadLoopLock lock(connection_.loop());
+    if (!connection_.connect()) {
         return false;
     }
     coreEvents_.version = PW_VERSION_CORE_EVENTS;
     coreEvents_.done = &onCoreDone;
     coreEvents_.error = &onCoreError;
-    addCoreListener(core_, &coreListener_, &coreEvents_, this);
+    addCoreListener(connection_.core(), &coreListener_, &coreEvents_, this);
     if (!hasAudioSink() || !connectStream()) {
         return false;
     }
@@ -210,7 +188,7 @@ bool PipeWireSink::open() {
 // Whether the server has an audio sink: a desktop that runs PulseAudio for
 // sound may run PipeWire for video only, and a stream there is heard nowhere.
 bool PipeWireSink::hasAudioSink() {
-    pw_registry* registry = coreRegistry(core_);
+    pw_registry* registry = coreRegistry(connection_.core());
     if (registry == nullptr) {
         return false;
     }
@@ -219,7 +197,7 @@ bool PipeWireSink::hasAudioSink() {
     registryEvents_.global = &onGlobal;
     addRegistryListener(registry, &registryListener, &registryEvents_, this);
     synced_ = false;
-    syncSeq_ = syncCore(core_);
+    syncSeq_ = syncCore(connection_.core());
     const bool answered = waitUntil([this] { return synced_; });
     spa_hook_remove(&registryListener);
     pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry));
@@ -232,7 +210,7 @@ bool PipeWireSink::connectStream() {
         pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                           PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME, "Tarnwick", PW_KEY_NODE_NAME,
                           "Tarnwick", PW_KEY_NODE_LATENCY, kNodeLatency, nullptr);
-    stream_ = pw_stream_new(core_, "Tarnwick", props);
+    stream_ = pw_stream_new(connection_.core(), "Tarnwick", props);
     if (stream_ == nullptr) {
         return false;
     }
@@ -267,7 +245,7 @@ bool PipeWireSink::connectStream() {
 }
 
 void PipeWireSink::resume() {
-    const ThreadLoopLock lock(loop_);
+    const ThreadLoopLock lock(connection_.loop());
     if (stream_ != nullptr && !lost_.load() && paused_.load()) {
         startNow_.store(true);
         paused_.store(false);
@@ -305,7 +283,7 @@ std::optional<SteadyClock::time_point> PipeWireSink::heardAtNextFrame(std::uint3
         const auto whole = heardAt - SteadyClock::time_point(std::chrono::nanoseconds(time.now)) +
                            std::chrono::duration_cast<SteadyClock::duration>(period);
         firstLatencyNs_.store(std::max<std::int64_t>(0, std::chrono::nanoseconds(whole).count()));
-        pw_thread_loop_signal(loop_, false);
+        pw_thread_loop_signal(connection_.loop(), false);
     }
     return heardAt;
 }
@@ -336,18 +314,25 @@ void PipeWireSink::process() {
     if (startNow_.exchange(false)) {
         cyclesSinceStart_ = 0;
     }
-    const auto heardAt = heardAtNextFrame(frames);
+    const auto reported = heardAtNextFrame(frames);
     ++cyclesSinceStart_;
-    bool sounding = heardAt && !paused_.load() && !lost_.load();
+    std::optional<PeriodStamp> stamp;
+    if (reported) {
+        stamp = stamps_.next(*reported, frames);
+    } else {
+        stamps_.reset();
+    }
+    bool sounding = stamp && !paused_.load() && !lost_.load();
     for (std::uint32_t done = 0; done < frames;) {
         const auto n = std::min<std::uint32_t>(frames - done, kAudioPeriodFrames);
         float* interleaved = out + 2 * done;
         if (!sounding) {
             std::fill_n(interleaved, 2 * n, 0.0f);
         } else {
-            const auto at = *heardAt + std::chrono::duration_cast<SteadyClock::duration>(
-                                           std::chrono::duration<double>(done / sampleRate_));
-            sounding = source_.render({left_.data(), right_.data(), static_cast<int>(n), at});
+            const auto at = stamp->heardAt + std::chrono::duration_cast<SteadyClock::duration>(
+                                                 std::chrono::duration<double>(done / sampleRate_));
+            sounding = source_.render({left_.data(), right_.data(), static_cast<int>(n), at,
+                                       stamp->restarted && done == 0});
             for (std::uint32_t i = 0; i < n; ++i) {
                 interleaved[2 * i] = left_[i];
                 interleaved[2 * i + 1] = right_[i];
@@ -356,7 +341,8 @@ void PipeWireSink::process() {
                 // The rest is silence; the stream stops once the loop's
                 // thread has seen to it, unless resume() came first.
                 paused_.store(true);
-                pw_loop_invoke(pw_thread_loop_get_loop(loop_), &onIdle, 0, nullptr, 0, false, this);
+                pw_loop_invoke(pw_thread_loop_get_loop(connection_.loop()), &onIdle, 0, nullptr, 0,
+                               false, this);
             }
         }
         done += n;
@@ -373,14 +359,14 @@ void PipeWireSink::lose() {
     if (opened_ && !lost_.exchange(true)) {
         source_.sinkLost("PipeWire");
     }
-    pw_thread_loop_signal(loop_, false);
+    pw_thread_loop_signal(connection_.loop(), false);
 }
 
 void PipeWireSink::onCoreDone(void* self, std::uint32_t id, int seq) {
     auto* sink = static_cast<PipeWireSink*>(self);
     if (id == PW_ID_CORE && seq == sink->syncSeq_) {
         sink->synced_ = true;
-        pw_thread_loop_signal(sink->loop_, false);
+        pw_thread_loop_signal(sink->connection_.loop(), false);
     }
 }
 
@@ -408,7 +394,7 @@ void PipeWireSink::onStreamState(void* self, pw_stream_state /*old*/, pw_stream_
     if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
         sink->lose();
     }
-    pw_thread_loop_signal(sink->loop_, false);
+    pw_thread_loop_signal(sink->connection_.loop(), false);
 }
 
 void PipeWireSink::onProcess(void* self) {

@@ -7,7 +7,8 @@
 // driver's clock advances by exactly one graph period a cycle, so the
 // synthesiser's clock learns from a straight line, where the playback
 // reports of the PulseAudio protocol, as PipeWire serves it, scatter by a
-// graph period now and then.
+// graph period now and then. Where the graph misses a cycle on a busy machine
+// the line moves by a period, and the clock moves with it at once.
 //
 // While the source is silent the stream is inactive, so an idle synthesiser
 // costs nothing. When the server goes away the source hears of it through

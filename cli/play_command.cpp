@@ -230,7 +230,7 @@ int playPiece(const CommandOptions& options, std::ostream& out, std::ostream& er
     return kExitSuccess;
 }
 
-int listOutputs(const CommandOptions& /*options*/, std::ostream& out, std::ostream& /*err*/) {
+int listOutputs(const CommandOptions& /*options*/, std::ostream& out, std::ostream& err) {
     const auto choices = listMidiOutputs();
     std::size_t width = 0;
     for (const OutputChoice& choice : choices) {
@@ -239,6 +239,9 @@ int listOutputs(const CommandOptions& /*options*/, std::ostream& out, std::ostre
     for (const OutputChoice& choice : choices) {
         out << choice.name << std::string(width + 2 - choice.name.size(), ' ') << choice.description
             << '\n';
+    }
+    if (const auto missing = missingMidiPorts(choices)) {
+        err << "tarnwick: " << silenceReason(*missing) << '\n';
     }
     return kExitSuccess;
 }

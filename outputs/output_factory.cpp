@@ -272,6 +272,21 @@ std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
     return openMidiOutput(builtin);
 }
 
+std::optional<OutputState> missingMidiPorts(const std::vector<OutputChoice>& listed) {
+    const bool anyPort = std::any_of(listed.begin(), listed.end(), [](const OutputChoice& choice) {
+        return choice.name == "virtual" || choice.name.starts_with(kPortPrefix);
+    });
+    if (anyPort) {
+        return std::nullopt;
+    }
+    // The virtual port is listed wherever any of the three runs.
+    OutputState missing = OutputState::silent(OutputCause::NoMidiPort);
+    missing.parts = {OutputState::silent(OutputCause::NoAlsaSequencer),
+                     OutputState::silent(OutputCause::NoJackServer),
+                     OutputState::silent(OutputCause::NoPipeWireServer)};
+    return missing;
+}
+
 std::vector<OutputChoice> listMidiOutputs(Listing listing) {
     std::vector<OutputChoice> choices;
     for (const OutputBackend& backend : kBackends) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -86,5 +87,9 @@ std::unique_ptr<OutputDevice> openRememberedOutput(const OutputOptions& options,
 
 // The outputs that can be opened now, in order of preference.
 std::vector<OutputChoice> listMidiOutputs(Listing listing = Listing::CommandLine);
+
+// When `listed` offers no MIDI port at all (no port:NAME, no virtual port),
+// the silent state that says which MIDI systems are missing; else nullopt.
+std::optional<OutputState> missingMidiPorts(const std::vector<OutputChoice>& listed);
 
 } // namespace tarnwick

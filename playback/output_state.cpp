@@ -17,6 +17,10 @@ std::string joined(const std::vector<OutputState>& parts, std::string (*text)(co
     return line;
 }
 
+// What would carry a virtual port or list MIDI ports where none can be.
+constexpr std::string_view kMidiSystemsHint =
+    "a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)";
+
 std::string inParentheses(const std::string& text) {
     return text.empty() ? std::string() : " (" + text + ")";
 }
@@ -107,7 +111,10 @@ std::string silenceReason(const OutputState& state) {
         return "no ALSA sequencer";
     case OutputCause::NoVirtualPort:
         return "no virtual MIDI port could be made (" + joined(state.parts, silenceReason, ", ") +
-               "): it needs a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)";
+               "): it needs " + std::string(kMidiSystemsHint);
+    case OutputCause::NoMidiPort:
+        return "no MIDI port can be listed (" + joined(state.parts, silenceReason, ", ") +
+               "): MIDI ports need " + std::string(kMidiSystemsHint);
     case OutputCause::PortGone:
         return "the MIDI port " + detail + " has gone";
     case OutputCause::JackServerStopped:

@@ -36,6 +36,7 @@ enum class OutputCause {
     NoPipeWireServer,      // no PipeWire server runs
     PipeWireGaveNoPort,    // the PipeWire server would not make our MIDI port
     PipeWireServerStopped, // the server our port belonged to has stopped
+    NoMidiPort,            // parts: why no MIDI port can be listed (the missing MIDI systems)
 };
 
 // What sounds, while an output opens or plays.

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
-#include <mutex>
 #include <pipewire/filter.h>
 #include <pipewire/pipewire.h>
 #include <spa/control/control.h>
@@ -12,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "audio/pipewire_connection.h"
 #include "midi/midi_bytes.h"
 #include "scheduling/timed_message_order.h"
 
@@ -25,11 +25,6 @@ constexpr const char* kPortName = "Tarnwick";
 constexpr int kOpenTimeoutSeconds = 5;
 constexpr auto kDrainTimeout = std::chrono::seconds(1);
 constexpr auto kDrainPoll = std::chrono::milliseconds(2);
-
-void initialisePipeWire() {
-    static std::once_flag once;
-    std::call_once(once, [] { pw_init(nullptr, nullptr); });
-}
 
 // PipeWire's interface calls are macros that cast in C's way.
 #pragma GCC diagnostic push
@@ -72,9 +67,7 @@ class PipeWireMidiPort final : public OutputDevice {
 
     MessageScheduler scheduler_;
     TimedMessageOrder order_; // the process callback's
-    pw_thread_loop* loop_ = nullptr;
-    pw_context* context_ = nullptr;
-    pw_core* core_ = nullptr;
+    PipeWireConnection connection_;
     pw_filter* filter_ = nullptr;
     void* port_ = nullptr;
     spa_hook coreListener_{};
@@ -87,7 +80,7 @@ class PipeWireMidiPort final : public OutputDevice {
 
 PipeWireMidiPort::~PipeWireMidiPort() {
     scheduler_.close();
-    if (loop_ == nullptr) {
+    if (connection_.loop() == nullptr) {
         return;
     }
     // Stop's messages are still on their way; clock pulses left waiting
@@ -97,48 +90,32 @@ PipeWireMidiPort::~PipeWireMidiPort() {
            SteadyClock::now() < giveUp) {
         std::this_thread::sleep_for(kDrainPoll);
     }
-    {
-        pw_thread_loop_lock(loop_);
-        if (filter_ != nullptr) {
-            spa_hook_remove(&filterListener_);
-            pw_filter_destroy(filter_); // no process call after this
-        }
-        if (core_ != nullptr) {
-            spa_hook_remove(&coreListener_);
-            pw_core_disconnect(core_);
-        }
-        pw_thread_loop_unlock(loop_);
+    pw_thread_loop_lock(connection_.loop());
+    if (filter_ != nullptr) {
+        spa_hook_remove(&filterListener_);
+        pw_filter_destroy(filter_); // no process call after this
     }
-    pw_thread_loop_stop(loop_);
-    if (context_ != nullptr) {
-        pw_context_destroy(context_);
+    if (connection_.core() != nullptr) {
+        spa_hook_remove(&coreListener_);
     }
-    pw_thread_loop_destroy(loop_);
+    pw_thread_loop_unlock(connection_.loop());
 }
 
 bool PipeWireMidiPort::open(OutputState& failure) {
-    initialisePipeWire();
     failure = OutputState::silent(OutputCause::NoPipeWireServer);
-    loop_ = pw_thread_loop_new("tarnwick-midi", nullptr);
-    if (loop_ == nullptr) {
+    if (!connection_.start("tarnwick-midi")) {
         return false;
     }
-    context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
-                              pw_properties_new(PW_KEY_CONFIG_NAME, "client-rt.conf", nullptr), 0);
-    if (context_ == nullptr || pw_thread_loop_start(loop_) < 0) {
-        return false;
-    }
-    pw_thread_loop_lock(loop_);
-    core_ = pw_context_connect(context_, nullptr, 0);
+    pw_thread_loop_lock(connection_.loop());
     bool ready = false;
-    if (core_ != nullptr) {
+    if (connection_.connect()) {
         coreEvents_.version = PW_VERSION_CORE_EVENTS;
         coreEvents_.error = &onCoreError;
-        addCoreListener(core_, &coreListener_, &coreEvents_, this);
+        addCoreListener(connection_.core(), &coreListener_, &coreEvents_, this);
         filterEvents_.version = PW_VERSION_FILTER_EVENTS;
         filterEvents_.state_changed = &onState;
         filterEvents_.process = &onProcess;
-        filter_ = pw_filter_new(core_, kPortName,
+        filter_ = pw_filter_new(connection_.core(), kPortName,
                                 pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY,
                                                   "Playback", PW_KEY_MEDIA_CLASS, "Midi/Source",
                                                   PW_KEY_NODE_NAME, kPortName, nullptr));
@@ -153,19 +130,19 @@ bool PipeWireMidiPort::open(OutputState& failure) {
         if (port_ != nullptr &&
             pw_filter_connect(filter_, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) >= 0) {
             timespec deadline{};
-            pw_thread_loop_get_time(loop_, &deadline,
+            pw_thread_loop_get_time(connection_.loop(), &deadline,
                                     static_cast<std::int64_t>(kOpenTimeoutSeconds) *
                                         SPA_NSEC_PER_SEC);
             while (filterState_ != PW_FILTER_STATE_PAUSED &&
                    filterState_ != PW_FILTER_STATE_STREAMING &&
                    filterState_ != PW_FILTER_STATE_ERROR && !serverGone_ &&
-                   pw_thread_loop_timed_wait_full(loop_, &deadline) != -ETIMEDOUT) {
+                   pw_thread_loop_timed_wait_full(connection_.loop(), &deadline) != -ETIMEDOUT) {
             }
             ready =
                 filterState_ == PW_FILTER_STATE_PAUSED || filterState_ == PW_FILTER_STATE_STREAMING;
         }
     }
-    pw_thread_loop_unlock(loop_);
+    pw_thread_loop_unlock(connection_.loop());
     return ready && !serverGone_;
 }
 
@@ -220,7 +197,7 @@ void PipeWireMidiPort::onCoreError(void* self, std::uint32_t id, int /*seq*/, in
     auto* port = static_cast<PipeWireMidiPort*>(self);
     if (id == PW_ID_CORE && res == -EPIPE) {
         port->serverGone_ = true;
-        pw_thread_loop_signal(port->loop_, false);
+        pw_thread_loop_signal(port->connection_.loop(), false);
     }
 }
 
@@ -231,7 +208,7 @@ void PipeWireMidiPort::onState(void* self, pw_filter_state /*old*/, pw_filter_st
     if (state == PW_FILTER_STATE_ERROR) {
         port->serverGone_ = true;
     }
-    pw_thread_loop_signal(port->loop_, false);
+    pw_thread_loop_signal(port->connection_.loop(), false);
 }
 
 void PipeWireMidiPort::onProcess(void* self, spa_io_position* position) {

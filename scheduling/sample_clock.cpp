@@ -25,7 +25,7 @@ double SampleClock::seconds(std::int64_t timeNs) const {
     return static_cast<double>(timeNs - originNs_) * 1e-9;
 }
 
-void SampleClock::update(std::int64_t nowNs, std::int64_t frame) {
+void SampleClock::update(std::int64_t nowNs, std::int64_t frame, bool restart) {
     if (!started_) {
         started_ = true;
         originNs_ = nowNs;
@@ -42,7 +42,7 @@ void SampleClock::update(std::int64_t nowNs, std::int64_t frame) {
     const double now = seconds(nowNs);
     const double predicted = anchorTime_ + static_cast<double>(elapsedFrames) * secondsPerFrame_;
     const double error = now - predicted;
-    if (std::abs(error) > kResyncSeconds) {
+    if (restart || std::abs(error) > kResyncSeconds) {
         anchorTime_ = now;
         lockedSince_ = now;
         anchorFrame_ = frame;

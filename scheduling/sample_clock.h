@@ -22,8 +22,9 @@ class SampleClock {
     // A render callback began at nowNs (steady clock, nanoseconds) and renders
     // from `frame` on. The first call starts the clock; a callback more than
     // kResyncSeconds off the line (an audio stall) puts the line through it
-    // and widens the loop again.
-    void update(std::int64_t nowNs, std::int64_t frame);
+    // and widens the loop again, as does `restart`: the stream itself says
+    // its line moved (a sound server's cycle missed), by however little.
+    void update(std::int64_t nowNs, std::int64_t frame, bool restart = false);
 
     bool started() const { return started_; }
 

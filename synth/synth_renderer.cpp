@@ -20,7 +20,8 @@ bool SynthRenderer::render(const AudioPeriod& period) {
     float* right = period.right;
     const int frames = period.frames;
     const std::int64_t latencyNs = sinkLatencyNs_.load(std::memory_order_relaxed);
-    clock_.update(period.heardAt.time_since_epoch().count() - latencyNs, position_);
+    clock_.update(period.heardAt.time_since_epoch().count() - latencyNs, position_,
+                  period.restarted);
     const bool waiting = scheduler_.pending() > 0;
     const bool wasQuiet = static_cast<double>(quietFrames_) >= kQuietSeconds * config_.sampleRate;
     if (!synth_.isValid() || (!waiting && wasQuiet)) {

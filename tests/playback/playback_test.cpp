@@ -192,6 +192,8 @@ TEST(OutputState, IsWordedForTheStatusLine) {
     const auto n = [](C cause, std::string detail = {}) { return S::silent(cause, detail); };
     S noVirtual = n(C::NoVirtualPort);
     noVirtual.parts = {n(C::NoJackServer), n(C::MidiSystemError, "Q")};
+    S noPort = n(C::NoMidiPort);
+    noPort.parts = {n(C::NoAlsaSequencer), n(C::NoPipeWireServer)};
     const std::pair<S, std::string> cases[] = {
         // clang-format off
         {S::opening("GM"), "Built-in synthesiser: loading GM"},
@@ -215,6 +217,8 @@ TEST(OutputState, IsWordedForTheStatusLine) {
         {n(C::UnreadableSoundFont, "F"), "cannot read the SoundFont F"},
         {noVirtual, "no virtual MIDI port could be made (no JACK server is running, Q): it needs "
                     "a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)"},
+        {noPort, "no MIDI port can be listed (no ALSA sequencer, no PipeWire server is running): "
+                 "MIDI ports need a JACK or PipeWire server, or the ALSA sequencer (modprobe snd-seq)"},
         {n(C::PipeWireServerStopped), "the PipeWire server has stopped"},
         {n(C::OutputNone), "the output is none"}, {n(C::NoAlsaSequencer), "no ALSA sequencer"},
         {n(C::SynthesiserFailed, "Q"), "Q"}, {n(C::JackGaveNoPort), "JACK gave no MIDI port"},

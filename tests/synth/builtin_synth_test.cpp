@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -42,18 +43,21 @@ SteadyClock::time_point at(double seconds) {
 
 TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
     // Frame f plays at origin + f / rate, called up to `jitter` s late, `burst`
-    // periods at a time, then `stall` s later (or earlier). `tolerance` in s.
+    // periods at a time, then `stall` s later (or earlier), which the stream
+    // may say itself (`restart`). `tolerance` in s.
     const struct {
         const char* name;
         double ppmFast, jitter;
         int burst;
         double seconds, stall, tolerance;
+        bool restart = false;
     } cases[] = {
         {"2 ms of jitter", 0, 0.002, 1, 5.0, 0, 0.0004},
         {"bursts of four", 0, 0.0005, 4, 5.0, 0, 0.0007},
         {"a card 300 ppm fast, for a whole piece", 300, 0.002, 1, 180.0, 0, 0.0004},
         {"a 300 ms stall", 0, 0, 1, 1.0, 0.3, 1e-4},
         {"frames 300 ms early, as after a skip", 0, 0, 1, 1.0, -0.3, 1e-4},
+        {"a graph period later, as the stream says", 0, 0, 1, 1.0, 512 / kRate, 1e-4, true},
     };
     for (const auto& c : cases) {
         const double rate = kRate * (1.0 + c.ppmFast * 1e-6);
@@ -63,17 +67,20 @@ TEST(SampleClock, FollowsTheCardsFramesThroughJitterBurstsDriftAndStalls) {
         std::uniform_real_distribution<double> late(0.0, c.jitter * 1e9);
         SampleClock clock(kRate);
         std::int64_t frame = 0;
+        bool restart = false;
         const auto run = [&](double seconds) {
             for (const auto end = frame + std::llround(seconds * rate); frame < end;) {
                 const std::int64_t called = timeNs(static_cast<double>(frame));
                 for (int i = 0; i < c.burst; ++i, frame += 256) {
-                    clock.update(called + std::llround(late(random)), frame);
+                    clock.update(called + std::llround(late(random)), frame,
+                                 std::exchange(restart, false));
                 }
             }
         };
         run(c.seconds);
         if (c.stall != 0) {
             originNs += std::llround(c.stall * 1e9);
+            restart = c.restart;
             run(0.1);
         }
         // The callbacks' mean lateness is a constant latency, not an error.

@@ -88,10 +88,21 @@ def survives_a_server_restart(tarnwick, server, folder, name):
             and "Built-in synthesiser:" in said[1] and heard >= 1.0)
 
 
-def names_pipewire_and_offers_its_midi_port(tarnwick, server):
+def list_outputs(tarnwick, server):
+    """--list-outputs, and whether it says what is missing exactly when it
+    lists no MIDI port at all (with no sequencer, PulseAudio alone offers none)."""
     listed = subprocess.run([tarnwick, "--list-outputs"], env=server.env, capture_output=True,
-                            text=True, timeout=60).stdout
-    print(listed)
+                            text=True, timeout=60)
+    print(listed.stdout, listed.stderr)
+    ports = any(line.startswith(("port:", "virtual ")) for line in listed.stdout.splitlines())
+    note = ("tarnwick: no MIDI port can be listed (no ALSA sequencer, no JACK server is running, "
+            "no PipeWire server is running): MIDI ports need a JACK or PipeWire server, or the "
+            "ALSA sequencer (modprobe snd-seq)\n")
+    return listed.stdout, listed.stderr == ("" if ports else note)
+
+
+def names_pipewire_and_offers_its_midi_port(tarnwick, server):
+    listed, _ = list_outputs(tarnwick, server)
     dump = subprocess.Popen(["pw-mididump"], env=server.env, stdout=subprocess.PIPE,
                             stderr=subprocess.DEVNULL, text=True)
     player = play(tarnwick, server, "--seconds", "4", "--output", "virtual")
@@ -126,7 +137,7 @@ def main():
             print(f"SKIPPED: {reason}")
             return 77
         try:
-            ok = loud_piece_is_clean(tarnwick, server, folder)
+            ok = loud_piece_is_clean(tarnwick, server, folder) and list_outputs(tarnwick, server)[1]
             if on_pipewire:
                 ok = names_pipewire_and_offers_its_midi_port(tarnwick, server) and ok
             name = "PipeWire" if on_pipewire else "pulseaudio"
