@@ -12,32 +12,17 @@
 
 #include "midi/midi_output.h"
 #include "ports/clock_receiver.h"
+#include "ports/rtmidi_ports.h"
 
 namespace tarnwick {
 
 namespace {
 
-constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
 // The receiver counts microseconds as its frames.
 constexpr double kFramesPerSecond = 1e6;
 // How often a silent clock and a port gone away are looked for.
 constexpr auto kCheckEvery = std::chrono::milliseconds(50);
 constexpr int kChecksPerPortLook = 20;
-
-void ignoreMidiError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* /*user*/) {}
-
-std::vector<std::string> portNames(RtMidiIn& client) {
-    std::vector<std::string> names;
-    try {
-        const unsigned count = client.getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            names.push_back(client.getPortName(i));
-        }
-    } catch (const RtMidiError&) {
-        // A client that cannot list its ports offers none.
-    }
-    return names;
-}
 
 class AlsaClockInput final : public ClockInput {
   public:
@@ -83,7 +68,7 @@ class AlsaClockInput final : public ClockInput {
         for (int round = 1; !closing_; ++round) {
             wake_.wait_for(lock, kCheckEvery);
             if (round % kChecksPerPortLook == 0) {
-                const std::vector<std::string> names = portNames(*client_);
+                const std::vector<std::string> names = rtMidiPortNames(*client_);
                 if (std::find(names.begin(), names.end(), portName_) == names.end()) {
                     receiver_.portGone();
                 }
@@ -113,7 +98,7 @@ std::unique_ptr<ClockInput> openAlsaClockInput(std::string_view port, ClockFault
         client->setErrorCallback(&ignoreMidiError, nullptr);
         // Clock messages are "timing" to RtMidi, which leaves them out unless told.
         client->ignoreTypes(true, false, true);
-        const std::vector<std::string> names = portNames(*client);
+        const std::vector<std::string> names = rtMidiPortNames(*client);
         auto found = std::find(names.begin(), names.end(), port);
         if (found == names.end() &&
             std::count_if(names.begin(), names.end(), [&](const std::string& name) {

@@ -126,27 +126,4 @@ std::unique_ptr<ClockInput> openJackClockInput(std::string_view port, ClockFault
     return client;
 }
 
-std::vector<std::string> listJackMidiSources() {
-    std::vector<std::string> names;
-    if (!probeJackServer()) {
-        return names;
-    }
-    jack_status_t status{};
-    jack_client_t* client = jack_client_open("tarnwick-list", JackNoStartServer, &status);
-    if (client == nullptr) {
-        return names;
-    }
-    if (const char** ports =
-            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput)) {
-        for (const char** port = ports; *port != nullptr; ++port) {
-            if (std::string_view(*port).substr(0, 9) != "Tarnwick:") {
-                names.emplace_back(*port);
-            }
-        }
-        jack_free(static_cast<void*>(ports));
-    }
-    jack_client_close(client);
-    return names;
-}
-
 } // namespace tarnwick

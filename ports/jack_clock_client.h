@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "playback/clock_input.h"
 
@@ -16,9 +15,5 @@ namespace tarnwick {
 // Connects `port` (a JACK MIDI output, "client:port") to our input; nullptr,
 // with the reason in `failure`, when that cannot be done.
 std::unique_ptr<ClockInput> openJackClockInput(std::string_view port, ClockFault& failure);
-
-// The MIDI outputs of the running JACK server that a clock may come from,
-// by full name ("client:port"), ours left out; none when no server runs.
-std::vector<std::string> listJackMidiSources();
 
 } // namespace tarnwick

@@ -372,7 +372,7 @@ class JackMidiOutput final : public OutputDevice {
 
 } // namespace
 
-std::vector<std::string> listJackMidiInputs() {
+std::vector<std::string> listJackMidiPorts(JackPortDirection direction) {
     std::vector<std::string> names;
     if (!probeJackServer()) {
         return names;
@@ -382,10 +382,15 @@ std::vector<std::string> listJackMidiInputs() {
     if (client == nullptr) {
         return names;
     }
-    if (const char** ports =
-            jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput)) {
+    const unsigned long flags =
+        direction == JackPortDirection::Inputs ? JackPortIsInput : JackPortIsOutput;
+    if (const char** ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags)) {
         for (const char** port = ports; *port != nullptr; ++port) {
-            names.emplace_back(*port);
+            const std::string_view name(*port);
+            if (direction == JackPortDirection::Inputs ||
+                name.substr(0, kJackClientName.size() + 1) != std::string(kJackClientName) + ":") {
+                names.emplace_back(name);
+            }
         }
         jack_free(static_cast<void*>(ports));
     }

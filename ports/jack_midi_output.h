@@ -25,9 +25,11 @@ namespace tarnwick {
 // The name of our client and of its virtual port.
 inline constexpr std::string_view kJackClientName = "Tarnwick";
 
-// The MIDI inputs of the running JACK server, by full name
-// ("client:port"); none when no server runs.
-std::vector<std::string> listJackMidiInputs();
+// The MIDI ports of the running JACK server by full name ("client:port"),
+// none when no server runs: the inputs a port output may play into, or the
+// outputs (ours left out) a clock may come from.
+enum class JackPortDirection { Inputs, Outputs };
+std::vector<std::string> listJackMidiPorts(JackPortDirection direction);
 
 // Opens our client and connects its port to `target`, a JACK MIDI input's
 // full name, or with an empty target makes the virtual port. On failure

@@ -9,6 +9,7 @@
 #include "audio/jack_probe.h"
 #include "midi/midi_bytes.h"
 #include "ports/jack_midi_output.h"
+#include "ports/rtmidi_ports.h"
 #include "ports/timed_sender.h"
 
 namespace tarnwick {
@@ -16,24 +17,6 @@ namespace tarnwick {
 namespace {
 
 constexpr const char* kClientName = "Tarnwick";
-constexpr const char* kAlsaSequencerDevice = "/dev/snd/seq";
-
-// With an error callback set, RtMidi reports later errors (a port that went
-// away while sending) here instead of printing and throwing them.
-void ignoreMidiError(RtMidiError::Type /*type*/, const std::string& /*text*/, void* /*user*/) {}
-
-std::vector<std::string> portNames(RtMidiOut& client) {
-    std::vector<std::string> names;
-    try {
-        const unsigned count = client.getPortCount();
-        for (unsigned i = 0; i < count; ++i) {
-            names.push_back(client.getPortName(i));
-        }
-    } catch (const RtMidiError&) {
-        // A client that cannot list its ports offers none.
-    }
-    return names;
-}
 
 // An RtMidi port, opened or virtual. The client is used by the sender's
 // thread alone once the port is open.
@@ -88,7 +71,7 @@ class PortOutput final : public OutputDevice {
     // device was unplugged).
     void checkPort() {
         if (!portName_.empty() && !lost_) {
-            const std::vector<std::string> names = portNames(*client_);
+            const std::vector<std::string> names = rtMidiPortNames(*client_);
             lost_ = std::find(names.begin(), names.end(), portName_) == names.end();
         }
     }
@@ -112,7 +95,7 @@ std::unique_ptr<OutputDevice> openRtMidiPort(RtMidi::Api api, std::string_view n
     if (!client) {
         return nullptr;
     }
-    const std::vector<std::string> names = portNames(*client);
+    const std::vector<std::string> names = rtMidiPortNames(*client);
     const auto found = std::find(names.begin(), names.end(), name);
     try {
         if (found != names.end()) {
@@ -160,13 +143,13 @@ std::vector<RtMidi::Api> usableMidiApis() {
 
 std::vector<MidiPort> listMidiPorts() {
     std::vector<MidiPort> ports;
-    for (std::string& name : listJackMidiInputs()) {
+    for (std::string& name : listJackMidiPorts(JackPortDirection::Inputs)) {
         ports.push_back(MidiPort{RtMidi::UNIX_JACK, std::move(name)});
     }
     for (RtMidi::Api api : usableMidiApis()) {
         OutputState failure;
         if (auto client = createMidiClient(api, failure)) {
-            for (std::string& name : portNames(*client)) {
+            for (std::string& name : rtMidiPortNames(*client)) {
                 ports.push_back(MidiPort{api, std::move(name)});
             }
         }

@@ -12,7 +12,7 @@
 #include "playback/performance.h"
 #include "playback/switched_step_timer.h"
 #include "playback/transport_steps.h"
-#include "ports/jack_clock_client.h"
+#include "ports/jack_midi_output.h"
 
 namespace tarnwick {
 
@@ -162,7 +162,7 @@ void TempoControl::choose(TempoSource source) {
 // remembered, checked while it is followed.
 void TempoControl::listClockPorts() {
     clockMenu_->clear();
-    std::vector<std::string> ports = listJackMidiSources();
+    std::vector<std::string> ports = listJackMidiPorts(JackPortDirection::Outputs);
     if (!clockPort_.empty() && std::find(ports.begin(), ports.end(), clockPort_) == ports.end()) {
         ports.insert(ports.begin(), clockPort_);
     }

@@ -18,7 +18,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "ports"))
 import jack_midi_test as base  # noqa: E402
-from audio_servers import JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import wait_for  # noqa: E402
 
 try:
     import jack
@@ -200,21 +200,7 @@ def main():
         print("SKIPPED: python3-jack-client is not installed")
         return 77
     base.TARNWICK, PEER = sys.argv.pop(1), sys.argv.pop(1)
-    server = None
-    try:
-        server = JackServer(f"tarnwick-link-{os.getpid()}")
-        server.start()
-    except Unavailable as reason:
-        if server is not None:
-            server.stop()
-        print(f"SKIPPED: {reason}")
-        return 77
-    base.ENV.update(server.env)
-    os.environ.update(server.env)
-    try:
-        return 0 if unittest.main(exit=False).result.wasSuccessful() else 1
-    finally:
-        server.stop()
+    return base.run_on_private_jack("link", sync=False)
 
 
 if __name__ == "__main__":

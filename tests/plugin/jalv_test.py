@@ -19,7 +19,7 @@ here = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(here, "..", "ports"))
 import jack_midi_test as base  # noqa: E402
 import jack_transport_test as transport  # noqa: E402
-from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import RATE, wait_for  # noqa: E402
 
 try:
     import mido
@@ -27,7 +27,6 @@ except ImportError:
     mido = None
 
 BUNDLES = URI = None
-PERIOD = 256
 VOICE_NOTES = ("80", "81", "82", "90", "91", "92")  # note-offs and note-ons, channels 0-2
 
 
@@ -226,25 +225,11 @@ def main():
     global BUNDLES, URI
     if mido is None or transport.jack is None or not shutil.which("jalv"):
         print("SKIPPED: needs python3-mido, python3-jack-client and jalv")
-        sys.exit(77)
+        return 77
     base.TARNWICK, BUNDLES, URI = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3]
     del sys.argv[1:4]
-    server = None
-    try:
-        server = JackServer(f"tarnwick-lv2-{os.getpid()}", period=PERIOD, sync=True)
-        server.start()
-    except Unavailable as reason:
-        if server is not None:
-            server.stop()
-        print(f"SKIPPED: {reason}")
-        sys.exit(77)
-    base.ENV.update(server.env)
-    os.environ.update(server.env)
-    try:
-        return unittest.main(exit=False).result.wasSuccessful()
-    finally:
-        server.stop()
+    return base.run_on_private_jack("lv2")
 
 
 if __name__ == "__main__":
-    sys.exit(0 if main() else 1)
+    sys.exit(main())

@@ -18,7 +18,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import jack_midi_test as base  # noqa: E402
 import jack_transport_test as following  # noqa: E402
-from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import RATE, wait_for  # noqa: E402
 
 jack = following.jack
 CLOCK = {"F8 00 00", "FA 00 00", "FB 00 00", "FC 00 00"}
@@ -176,24 +176,10 @@ class ClockIn(unittest.TestCase):
 def main():
     if jack is None:
         print("SKIPPED: python3-jack-client is not installed")
-        sys.exit(77)
+        return 77
     base.TARNWICK = sys.argv.pop(1)
-    server = None
-    try:
-        server = JackServer(f"tarnwick-clock-{os.getpid()}", sync=True)
-        server.start()
-    except Unavailable as reason:
-        if server is not None:
-            server.stop()
-        print(f"SKIPPED: {reason}")
-        sys.exit(77)
-    base.ENV.update(server.env)
-    os.environ.update(server.env)
-    try:
-        return unittest.main(exit=False).result.wasSuccessful()
-    finally:
-        server.stop()
+    return base.run_on_private_jack("clock")
 
 
 if __name__ == "__main__":
-    sys.exit(0 if main() else 1)
+    sys.exit(main())

@@ -127,24 +127,31 @@ class JackMidi(unittest.TestCase):
                 self.assertEqual(recorder.stop()[1][-3:], ["B0 78 00", "B1 78 00", "B2 78 00"])
 
 
-def main():
-    global TARNWICK
-    TARNWICK = sys.argv.pop(1)
+def run_on_private_jack(name, sync=True):
+    """Runs the calling file's tests on a private dummy JACK server (sync: the
+    server waits for every client each cycle); 77 where none starts."""
     server = None
     try:
-        server = JackServer(f"tarnwick-test-{os.getpid()}", sync=True)
+        server = JackServer(f"tarnwick-{name}-{os.getpid()}", sync=sync)
         server.start()
     except Unavailable as reason:
         if server is not None:
             server.stop()
         print(f"SKIPPED: {reason}")
-        sys.exit(77)
+        return 77
     ENV.update(server.env)
+    os.environ.update(server.env)
     try:
-        return unittest.main(exit=False).result.wasSuccessful()
+        return 0 if unittest.main(exit=False).result.wasSuccessful() else 1
     finally:
         server.stop()
 
 
+def main():
+    global TARNWICK
+    TARNWICK = sys.argv.pop(1)
+    return run_on_private_jack("test")
+
+
 if __name__ == "__main__":
-    sys.exit(0 if main() else 1)
+    sys.exit(main())

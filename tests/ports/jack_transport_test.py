@@ -17,7 +17,7 @@ from fractions import Fraction
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import jack_midi_test as base  # noqa: E402
-from audio_servers import RATE, JackServer, Unavailable, wait_for  # noqa: E402
+from audio_servers import RATE, JackServer, wait_for  # noqa: E402
 
 try:
     import jack
@@ -274,24 +274,10 @@ class Following(unittest.TestCase):
 def main():
     if jack is None:
         print("SKIPPED: python3-jack-client is not installed")
-        sys.exit(77)
+        return 77
     base.TARNWICK = sys.argv.pop(1)
-    server = None
-    try:
-        server = JackServer(f"tarnwick-tempo-{os.getpid()}", sync=True)
-        server.start()
-    except Unavailable as reason:
-        if server is not None:
-            server.stop()
-        print(f"SKIPPED: {reason}")
-        sys.exit(77)
-    base.ENV.update(server.env)
-    os.environ.update(server.env)
-    try:
-        return unittest.main(exit=False).result.wasSuccessful()
-    finally:
-        server.stop()
+    return base.run_on_private_jack("tempo")
 
 
 if __name__ == "__main__":
-    sys.exit(0 if main() else 1)
+    sys.exit(main())
