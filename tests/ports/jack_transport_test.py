@@ -243,6 +243,35 @@ class Following(unittest.TestCase):
                          ["B0 78 00", "B1 78 00", "B2 78 00"])
         self.assertIn("Stopped: the JACK server has stopped", "".join(said))
 
+    def test_as_timebase_master_tarnwick_gives_its_tempo_and_the_position_of_its_frames(self):
+        with tempfile.TemporaryDirectory() as folder:
+            piece = os.path.join(folder, "piece.tarn")
+            base.tarnwick("--save-settings", piece, "--rand-seed", "3")
+            base.tarn_file.update(piece, stepMs=125)  # 1/16 steps of 125 ms: 120 BPM
+            player = subprocess.Popen(
+                [base.TARNWICK, "--play", "--jack-timebase", "--steps-per-beat", "4", "--settings",
+                 piece, "--output", "none", "--seconds", "30"], env=base.ENV,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            client = jack.Client("tempo-reader", no_start_server=True)
+            try:
+                def position():
+                    return client.transport_query()[1]
+                wait_for(lambda: "beats_per_minute" in position(), "Tarnwick's timebase", 60)
+                client.transport_frame = 0
+                client.transport_start()
+                wait_for(lambda: position()["frame"] > RATE, "the transport to roll")
+                client.transport_stop()
+                time.sleep(0.3)
+                at = position()
+            finally:
+                client.close()
+                player.send_signal(signal.SIGINT)
+                player.wait(timeout=60)
+        self.assertAlmostEqual(at["beats_per_minute"], 120.0)
+        self.assertEqual((at["beats_per_bar"], at["ticks_per_beat"]), (4, 1920))
+        beats = (at["bar"] - 1) * 4 + at["beat"] - 1 + at["tick"] / 1920
+        self.assertAlmostEqual(beats, at["frame"] * 2 / RATE, delta=1 / 1920)
+
     def test_the_window_follows_the_transport_it_remembers(self):
         master = Master([(0, 120)], timebase=False)
         recorder = base.Recorder()
